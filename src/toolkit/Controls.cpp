@@ -1,0 +1,200 @@
+#include "Controls.h"
+
+#include "Pictures.h"
+#include "Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QtMath>
+
+namespace {
+constexpr int IconSize = 32;
+}
+
+CommandButton::CommandButton(QWidget *container, const QString &name, const QString &caption, const QRect &twips)
+    : QPushButton(caption, container)
+{
+    setObjectName(name);
+    setGeometry(pixelsFromTwips(twips));
+    setCursor(Pictures::buttonCursor());
+}
+
+void CommandButton::setBackground(const QColor &colour)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Button, colour);
+    setPalette(p);
+}
+
+void CommandButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QIcon buttonIcon = option.icon;
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    QRect content = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    if (isDown())
+        content.translate(1, 1);
+
+    const int textHeight = fontMetrics().height();
+    const bool withIcon = !buttonIcon.isNull();
+    const int blockHeight = withIcon ? IconSize + 2 + textHeight : textHeight;
+    int y = content.top() + qMax(0, (content.height() - blockHeight) / 2);
+    if (withIcon) {
+        const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
+        painter.drawPixmap(content.center().x() - IconSize / 2 + 1, y, buttonIcon.pixmap(IconSize, IconSize, mode));
+        y += IconSize + 2;
+    }
+    const QRect textRect(content.left(), y, content.width(), content.bottom() - y + 1);
+    style()->drawItemText(&painter, textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), text(), QPalette::ButtonText);
+
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = content.adjusted(1, 1, -1, -1);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+FrameBox::FrameBox(QWidget *container, const QString &name, const QString &caption, const QRect &twips)
+    : QWidget(container)
+    , m_caption(caption)
+    , m_captionFont(font())
+    , m_captionColour(palette().color(QPalette::WindowText))
+{
+    setObjectName(name);
+    setGeometry(pixelsFromTwips(twips));
+}
+
+void FrameBox::setCaptionStyle(const QFont &font, const QColor &colour)
+{
+    m_captionFont = font;
+    m_captionColour = colour;
+    update();
+}
+
+void FrameBox::setBackground(const QColor &colour)
+{
+    setBackgroundColour(this, colour);
+}
+
+void FrameBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QFontMetrics metrics(m_captionFont);
+    const int captionHalf = m_caption.trimmed().isEmpty() ? 0 : metrics.height() / 2;
+
+    // An etched line: a dark line with a light one just inside it.
+    const QRect border = rect().adjusted(0, captionHalf, -2, -2);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(border);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(border.translated(1, 1));
+
+    if (!m_caption.isEmpty()) {
+        painter.setFont(m_captionFont);
+        const int textWidth = metrics.horizontalAdvance(m_caption);
+        const QRect textRect(6, 0, textWidth + 2, metrics.height());
+        painter.fillRect(textRect, palette().color(backgroundRole()));
+        painter.setPen(m_captionColour);
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, m_caption);
+    }
+}
+
+PictureBox::PictureBox(QWidget *container, const QString &name, const QRect &twips, const QColor &fill)
+    : QWidget(container)
+    , m_widthTwips(float(twips.width()))
+{
+    setObjectName(name);
+    setGeometry(pixelsFromTwips(twips));
+    setBackgroundColour(this, fill);
+}
+
+void PictureBox::setWidth(float twips)
+{
+    m_widthTwips = twips;
+    resize(twipsToPixels(qRound(twips)), height());
+}
+
+QLabel *makeLabel(QWidget *container, const QString &name, const QString &text, const QRect &twips,
+                  const QFont &font, const QColor &colour)
+{
+    auto *label = new QLabel(text, container);
+    label->setObjectName(name);
+    label->setGeometry(pixelsFromTwips(twips));
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    if (colour.isValid())
+        setTextColour(label, colour);
+    return label;
+}
+
+QLabel *makeLogo(QWidget *container, const QString &name, const QRect &twips)
+{
+    auto *image = new QLabel(container);
+    image->setObjectName(name);
+    image->setGeometry(pixelsFromTwips(twips));
+    image->setScaledContents(true);
+    image->setPixmap(Pictures::logo());
+    return image;
+}
+
+QLineEdit *makeTextBox(QWidget *container, const QString &name, const QRect &twips)
+{
+    auto *box = new QLineEdit(container);
+    box->setObjectName(name);
+    box->setGeometry(pixelsFromTwips(twips));
+    return box;
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    widget->setPalette(p);
+}
+
+void setBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, colour);
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+namespace {
+
+// Draws a password box's hidden characters as stars, whatever the style's own choice.
+class StarPasswordStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
+void showTypingAsStars(QLineEdit *box)
+{
+    auto *style = new StarPasswordStyle;
+    style->setParent(box);
+    box->setStyle(style);
+    box->setEchoMode(QLineEdit::Password);
+}

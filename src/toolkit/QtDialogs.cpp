@@ -1,0 +1,72 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QString windowTitleFor(const std::optional<QString> &title)
+{
+    if (!title)
+        return QCoreApplication::applicationName();
+    // The window system shows the application's name for an empty title;
+    // a single blank keeps the title bar empty as asked.
+    return title->isEmpty() ? QStringLiteral(" ") : *title;
+}
+
+} // namespace
+
+int QtDialogs::messageBox(const QString &prompt, int style, const std::optional<QString> &title)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowTitle(windowTitleFor(title));
+    box.setText(prompt);
+
+    switch (style) {
+    case MsgBox::YesNoExclamation: {
+        box.setIcon(QMessageBox::Warning);
+        QPushButton *yes = box.addButton(QMessageBox::Yes);
+        box.addButton(QMessageBox::No);
+        box.setDefaultButton(yes);
+        break;
+    }
+    case MsgBox::OkCancel: {
+        QPushButton *ok = box.addButton(QMessageBox::Ok);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(ok);
+        break;
+    }
+    default:
+        box.setDefaultButton(box.addButton(QMessageBox::Ok));
+        break;
+    }
+
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return MsgBox::Yes;
+    case QMessageBox::No:
+        return MsgBox::No;
+    case QMessageBox::Cancel:
+        return MsgBox::Cancel;
+    default:
+        // Closing an OK-only box by its frame counts as OK; closing a
+        // question counts as its negative answer.
+        if (style == MsgBox::YesNoExclamation)
+            return MsgBox::No;
+        if (style == MsgBox::OkCancel)
+            return MsgBox::Cancel;
+        return MsgBox::Ok;
+    }
+}
+
+QString QtDialogs::inputBox(const QString &prompt, const QString &title)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal,
+                                               QString(), &accepted);
+    return accepted ? text : QString();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "toolkit/Dialogs.h"
+
+#include <QList>
+#include <QString>
+
+// Answers the program's message and input boxes from a script and records
+// every box that was asked for, so tests can check its text, style and title.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    struct Box {
+        enum Kind { Message, Input } kind;
+        QString prompt;
+        int style = 0;
+        std::optional<QString> title;
+    };
+
+    // The next message box is answered with `result`.
+    void answer(int result) { m_answers.append(QString::number(result)); }
+    // The next input box returns `text` (the empty string stands for Cancel).
+    void type(const QString &text) { m_answers.append(text); }
+
+    int messageBox(const QString &prompt, int style, const std::optional<QString> &title) override;
+    QString inputBox(const QString &prompt, const QString &title) override;
+
+    const QList<Box> &asked() const { return m_asked; }
+    // The boxes asked for since the last call, which forgets them.
+    QList<Box> takeAsked();
+    bool allAnswersUsed() const { return m_answers.isEmpty(); }
+
+private:
+    QString nextAnswer(const Box &box);
+
+    QList<QString> m_answers;
+    QList<Box> m_asked;
+};
