@@ -50,6 +50,8 @@ int QtDialogs::messageBox(const QString &prompt, int style, const std::optional<
         return MsgBox::Yes;
     case QMessageBox::No:
         return MsgBox::No;
+    case QMessageBox::Ok:
+        return MsgBox::Ok;
     case QMessageBox::Cancel:
         return MsgBox::Cancel;
     default:
