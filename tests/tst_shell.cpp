@@ -1,4 +1,391 @@
+#include "shell/MDIMain.h"
+#include "shell/PlaceholderForm.h"
+#include "shell/frmabout.h"
+#include "shell/frmlogin.h"
+#include "shell/frmsplash.h"
+#include "support/TestProgram.h"
+#include "toolkit/Controls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
-class TestShell : public QObject { Q_OBJECT };
+#include <QTimer>
+
+using Box = ScriptedDialogs::Box;
+
+namespace {
+
+const QString Login = QStringLiteral("frmlogin");
+const QString Main = QStringLiteral("MDIMain");
+
+void compareBox(const Box &box, const QString &prompt, int style, const std::optional<QString> &title)
+{
+    QCOMPARE(box.kind, Box::Message);
+    QCOMPARE(box.prompt, prompt);
+    QCOMPARE(box.style, style);
+    QCOMPARE(box.title, title);
+}
+
+// The next widget that Tab moves the focus to.
+QWidget *nextTabStop(QWidget *widget)
+{
+    QWidget *next = widget->nextInFocusChain();
+    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+} // namespace
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Logs in and leaves the main window showing.
+    static MDIMain *logIn(TestProgram &t, const QString &name = QStringLiteral("alice"))
+    {
+        auto *login = t.show<frmlogin>(Login);
+        login->txtlogin->setText(name);
+        login->txtpassword->setText(QStringLiteral("qard"));
+        login->cmdproceed->click();
+        t.settle();
+        return t.form<MDIMain>(Main);
+    }
+
+private Q_SLOTS:
+    // --- splash -----------------------------------------------------------
+
+    void splashGrowsTheBarThenHandsOverOnce()
+    {
+        TestProgram t;
+        auto *splash = t.show<frmsplash>(QStringLiteral("frmsplash"));
+        splash->Timer1->stop(); // ticks are driven by hand below
+        QCOMPARE(splash->Picture2->Width(), 255.0f);
+
+        int ticks = 0;
+        while (t.program().isOpen(QStringLiteral("frmsplash")) && ticks < 100) {
+            const float before = splash->Picture2->Width();
+            splash->Timer1_Timer();
+            ++ticks;
+            if (t.program().isOpen(QStringLiteral("frmsplash"))) {
+                QCOMPARE(splash->Picture2->Width(), before + 100.0f);
+                QCOMPARE(splash->Picture2->height(), 33); // 495 twips
+            } else {
+                QVERIFY(before >= 5775.0f); // at or above the threshold counts as full
+            }
+        }
+        QCOMPARE(ticks, 57);
+        QVERIFY(!splash->Timer1->isActive());
+        QCOMPARE(t.visibleForms(), QStringList{Login});
+    }
+
+    void splashRunsByItselfAndShowsOneLogin()
+    {
+        TestProgram t;
+        QPointer<frmsplash> splash = t.show<frmsplash>(QStringLiteral("frmsplash"));
+        QVERIFY(splash->Timer1->isActive());
+        QCOMPARE(splash->Timer1->interval(), 1);
+        QTRY_VERIFY(t.program().isVisible(Login));
+        QTest::qWait(50); // no later tick may show a second login
+        t.settle();
+        QVERIFY(splash.isNull()); // neither visible nor hidden
+        QCOMPARE(t.visibleForms(), QStringList{Login});
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                               [](QWidget *w) { return w->objectName() == QStringLiteral("frmlogin"); }),
+                 1);
+    }
+
+    void closingTheSplashEarlyEndsTheProgram()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        auto *splash = t.show<frmsplash>(QStringLiteral("frmsplash"));
+        QVERIFY(splash->windowFlags() & Qt::WindowCloseButtonHint);
+        QVERIFY(!(splash->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(splash->minimumSize(), splash->maximumSize());
+
+        splash->close();
+        QTest::qWait(30);
+        t.settle();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!t.program().isOpen(Login));
+    }
+
+    // --- login ------------------------------------------------------------
+
+    void loginRefusals_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("upper case") << QStringLiteral("QARD");
+        QTest::newRow("mixed case") << QStringLiteral("Qard");
+        QTest::newRow("leading blank") << QStringLiteral(" qard");
+        QTest::newRow("trailing blank") << QStringLiteral("qard ");
+        QTest::newRow("empty") << QString();
+    }
+
+    void loginRefusals()
+    {
+        QFETCH(QString, password);
+        TestProgram t;
+        auto *login = t.show<frmlogin>(Login);
+        login->txtlogin->setText(QStringLiteral("alice"));
+        login->txtpassword->setText(password);
+        login->cmdproceed->click();
+        QVERIFY(login->txtpassword->text().isEmpty());
+        QCOMPARE(QApplication::focusWidget() == login->txtpassword || login->focusWidget() == login->txtpassword, true);
+        QCOMPARE(login->lblwarning->text(), QStringLiteral("Wrong Password! Try Again."));
+        QCOMPARE(login->txtlogin->text(), QStringLiteral("alice"));
+        QVERIFY(t.dialogs().asked().isEmpty());
+        QVERIFY(t.module1().currentUserName().isEmpty());
+        QVERIFY(!t.program().isOpen(Main));
+    }
+
+    void emptyNameIsRefusedEvenWithTheRightPassword()
+    {
+        TestProgram t;
+        auto *login = t.show<frmlogin>(Login);
+        login->lblwarning->setText(QStringLiteral("Wrong Password! Try Again."));
+        login->txtpassword->setText(QStringLiteral("qard"));
+        t.dialogs().answer(MsgBox::Ok);
+        login->cmdproceed->click();
+
+        const auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        compareBox(asked.first(), QString(), MsgBox::OkOnly, QStringLiteral("Please enter login name"));
+        QCOMPARE(login->focusWidget(), login->txtlogin);
+        QCOMPARE(login->txtpassword->text(), QStringLiteral("qard"));
+        QCOMPARE(login->lblwarning->text(), QStringLiteral("Wrong Password! Try Again.")); // not cleared
+        QVERIFY(!t.program().isOpen(Main));
+    }
+
+    void successStoresTheNameAsTypedAndOpensTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("lower case") << QStringLiteral("alice");
+        QTest::newRow("one blank") << QStringLiteral(" ");
+        QTest::newRow("mixed with blanks") << QStringLiteral(" Émile Zola ");
+    }
+
+    void successStoresTheNameAsTypedAndOpensTheMainWindow()
+    {
+        QFETCH(QString, name);
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        QVERIFY(logIn(t, name));
+        QCOMPARE(t.module1().currentUserName(), name);
+        QCOMPARE(t.visibleForms(), QStringList{Main});
+        QVERIFY(!t.program().isOpen(Login));
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void enterInEitherBoxActsAsProceed()
+    {
+        TestProgram t;
+        auto *login = t.show<frmlogin>(Login);
+        login->txtlogin->setText(QStringLiteral("bob"));
+        QTest::keyClick(login->txtlogin, Qt::Key_Return);
+        QCOMPARE(login->lblwarning->text(), QStringLiteral("Wrong Password! Try Again."));
+
+        login->txtpassword->setText(QStringLiteral("qard"));
+        QTest::keyClick(login->txtpassword, Qt::Key_Enter, Qt::KeypadModifier);
+        t.settle();
+        QCOMPARE(t.module1().currentUserName(), QStringLiteral("bob"));
+        QVERIFY(t.program().isVisible(Main));
+    }
+
+    void loginExitAsksAndOnlyYesEnds()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        auto *login = t.show<frmlogin>(Login);
+        login->txtlogin->setText(QStringLiteral("alice"));
+        login->txtpassword->setText(QStringLiteral("qa"));
+        login->lblwarning->setText(QStringLiteral("Wrong Password! Try Again."));
+
+        t.dialogs().answer(MsgBox::No);
+        login->cmdExit->click();
+        compareBox(t.dialogs().takeAsked().value(0), QStringLiteral("Do you want to exit ?"), MsgBox::YesNoExclamation,
+                   QStringLiteral("Exit"));
+        t.settle();
+        QCOMPARE(login->txtlogin->text(), QStringLiteral("alice"));
+        QCOMPARE(login->txtpassword->text(), QStringLiteral("qa"));
+        QCOMPARE(login->lblwarning->text(), QStringLiteral("Wrong Password! Try Again."));
+        QCOMPARE(finished.count(), 0);
+
+        t.dialogs().answer(MsgBox::Yes);
+        login->cmdExit->click();
+        t.settle();
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void loginWindowLayout()
+    {
+        TestProgram t;
+        auto *login = t.show<frmlogin>(Login);
+        QCOMPARE(login->windowTitle(), QStringLiteral("Login"));
+        QCOMPARE(login->Label1->text(), QStringLiteral("Please enter your login  name and password"));
+        QCOMPARE(login->Frame1->caption(), QString(29, u' ') + QStringLiteral("Orvant") + QString(4, u' '));
+        QCOMPARE(login->defaultButton(), login->cmdproceed);
+        QCOMPARE(login->txtpassword->echoMode(), QLineEdit::Password);
+        QCOMPARE(login->focusWidget(), login->txtlogin);
+        // Tab order: login, password, Proceed, Exit.
+        QCOMPARE(nextTabStop(login->txtlogin), login->txtpassword);
+        QCOMPARE(nextTabStop(login->txtpassword), login->cmdproceed);
+        QCOMPARE(nextTabStop(login->cmdproceed), login->cmdExit);
+        QCOMPARE(nextTabStop(login->cmdExit), login->txtlogin);
+    }
+
+    // --- main window and menu ------------------------------------------------
+
+    void menuIsCompleteAndInOrder()
+    {
+        TestProgram t;
+        MDIMain *main = logIn(t);
+        QStringList bar;
+        for (QAction *a : main->menuBar->actions())
+            bar << a->text();
+        QCOMPARE(bar, (QStringList{QStringLiteral("Address &Book"), QStringLiteral("&Report"), QStringLiteral("&About"),
+                                   QStringLiteral("E&xit")}));
+        QStringList book;
+        for (QAction *a : main->mnumain->actions())
+            book << a->text();
+        QCOMPARE(book, (QStringList{QStringLiteral("&Add Record"), QStringLiteral("&Update Record"),
+                                    QStringLiteral("&Find Rrecord"), QStringLiteral("&Print Record")}));
+        QCOMPARE(main->windowTitle(), QStringLiteral("Merivo"));
+    }
+
+    void menuCommandsShowAndHideRecordForms()
+    {
+        TestProgram t;
+        MDIMain *main = logIn(t);
+
+        main->mnuaddrecord->trigger();
+        QPointer<Form> add = t.program().form(QStringLiteral("frmadd"));
+        main->mnuaddrecord->trigger(); // once more: the same form, brought to the front
+        QCOMPARE(t.program().form(QStringLiteral("frmadd")), add.data());
+        QCOMPARE(t.program().stackingOrder().first(), QStringLiteral("frmadd"));
+
+        // Update shows the find form and hides the other two record forms.
+        main->mnuupdatetrecord->trigger();
+        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmfind")}));
+        QVERIFY(t.program().isOpen(QStringLiteral("frmadd")));
+        QVERIFY(!t.program().isOpen(QStringLiteral("frmPrint"))); // hiding a closed form leaves it closed
+
+        // Print hides the find form, keeping its state.
+        auto *find = t.form<Form>(QStringLiteral("frmfind"));
+        find->setProperty("marker", 42);
+        main->mnuprint->trigger();
+        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmPrint")}));
+
+        // Find brings the find form back as it was, in front of the main window.
+        main->mnufind->trigger();
+        QCOMPARE(t.form<Form>(QStringLiteral("frmfind")), find);
+        QCOMPARE(find->property("marker").toInt(), 42);
+        QCOMPARE(t.program().stackingOrder().mid(0, 2), (QStringList{QStringLiteral("frmfind"), Main}));
+        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmfind"), QStringLiteral("frmPrint")}));
+
+        main->mnuabout->trigger();
+        QVERIFY(t.program().isVisible(QStringLiteral("frmabout")));
+    }
+
+    void exitWithOnlyHiddenFormsEndsTheProgram()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        MDIMain *main = logIn(t);
+        main->mnuupdatetrecord->trigger();
+        main->mnuprint->trigger();          // find form hidden
+        auto *print = t.form<PlaceholderForm>(QStringLiteral("frmPrint"));
+        t.dialogs().answer(MsgBox::Yes);
+        print->cmdExit->click();            // back to the main window
+        t.settle();
+        QCOMPARE(t.visibleForms(), QStringList{Main});
+
+        main->mnuexit->trigger();
+        t.settle();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")));
+    }
+
+    void exitLeavesRecordFormsWhoseExitBringsTheMainWindowBack()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        MDIMain *main = logIn(t);
+        main->mnuaddrecord->trigger();
+        main->mnuexit->trigger();
+        t.settle();
+        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});
+        QCOMPARE(finished.count(), 0);
+
+        auto *add = t.form<PlaceholderForm>(QStringLiteral("frmadd"));
+        t.dialogs().answer(MsgBox::No);
+        add->cmdExit->click();
+        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});
+
+        t.dialogs().answer(MsgBox::Yes);
+        add->cmdExit->click();
+        t.settle();
+        QCOMPARE(t.visibleForms(), QStringList{Main}); // opened again, in its initial state
+        QVERIFY(t.form<MDIMain>(Main) != nullptr);
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void aboutOkBringsBackAClosedMainWindow()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        MDIMain *main = logIn(t);
+        main->mnuabout->trigger();
+        main->mnuexit->trigger();
+        t.settle();
+        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmabout")});
+
+        auto *about = t.form<frmabout>(QStringLiteral("frmabout"));
+        QCOMPARE(about->defaultButton(), about->Command1);
+        QTest::keyClick(about->Command1, Qt::Key_Return); // Enter acts as OK
+        t.settle();
+        QCOMPARE(t.visibleForms(), QStringList{Main});
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void closingTheAboutBoxAloneEndsTheProgram()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        MDIMain *main = logIn(t);
+        main->mnuabout->trigger();
+        main->mnuexit->trigger();
+        t.settle();
+        t.form<frmabout>(QStringLiteral("frmabout"))->close();
+        t.settle();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!t.program().isOpen(Main));
+    }
+
+    void menuAccessKeys()
+    {
+        TestProgram t;
+        QSignalSpy finished(&t.program(), &Program::finished);
+        MDIMain *main = logIn(t);
+        QVERIFY(QTest::qWaitForWindowActive(main));
+
+        QTest::keyClick(main, Qt::Key_B, Qt::AltModifier);
+        QTRY_VERIFY(main->mnumain->isVisible());
+        QTest::keyClick(main->mnumain, Qt::Key_Escape);
+        QTRY_VERIFY(!main->mnumain->isVisible());
+
+        QTest::keyClick(main, Qt::Key_X, Qt::AltModifier);
+        QTRY_COMPARE(finished.count(), 1);
+    }
+};
+
 QTEST_MAIN(TestShell)
 #include "tst_shell.moc"
