@@ -3,6 +3,7 @@
 #include "Pictures.h"
 #include "Twips.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -68,17 +69,22 @@ void CommandButton::paintEvent(QPaintEvent *)
 FrameBox::FrameBox(QWidget *container, const QString &name, const QString &caption, const QRect &twips)
     : QWidget(container)
     , m_caption(caption)
-    , m_captionFont(font())
-    , m_captionColour(palette().color(QPalette::WindowText))
+    , m_captionLabel(new QLabel(caption, this))
 {
     setObjectName(name);
     setGeometry(pixelsFromTwips(twips));
+    m_captionLabel->setObjectName(name + QStringLiteral("Caption"));
+    m_captionLabel->setTextFormat(Qt::PlainText);
+    m_captionLabel->move(6, 0);
+    m_captionLabel->setVisible(!caption.isEmpty());
+    m_captionLabel->adjustSize();
 }
 
 void FrameBox::setCaptionStyle(const QFont &font, const QColor &colour)
 {
-    m_captionFont = font;
-    m_captionColour = colour;
+    m_captionLabel->setFont(font);
+    setTextColour(m_captionLabel, colour);
+    m_captionLabel->adjustSize();
     update();
 }
 
@@ -87,27 +93,34 @@ void FrameBox::setBackground(const QColor &colour)
     setBackgroundColour(this, colour);
 }
 
+bool FrameBox::event(QEvent *event)
+{
+    // The caption stays readable in front of pictures that reach into it.
+    if (event->type() == QEvent::ChildPolished)
+        m_captionLabel->raise();
+    return QWidget::event(event);
+}
+
 void FrameBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QFontMetrics metrics(m_captionFont);
-    const int captionHalf = m_caption.trimmed().isEmpty() ? 0 : metrics.height() / 2;
+    const int captionHalf = m_caption.isEmpty() ? 0 : m_captionLabel->height() / 2;
 
-    // An etched line: a dark line with a light one just inside it.
+    // An etched line, a dark line with a light one just inside it, broken
+    // where the caption (leading blanks included) stands on the top edge.
     const QRect border = rect().adjusted(0, captionHalf, -2, -2);
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(border);
-    painter.setPen(palette().color(QPalette::Light));
-    painter.drawRect(border.translated(1, 1));
-
-    if (!m_caption.isEmpty()) {
-        painter.setFont(m_captionFont);
-        const int textWidth = metrics.horizontalAdvance(m_caption);
-        const QRect textRect(6, 0, textWidth + 2, metrics.height());
-        painter.fillRect(textRect, palette().color(backgroundRole()));
-        painter.setPen(m_captionColour);
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, m_caption);
-    }
+    const int gapLeft = m_caption.isEmpty() ? border.right() : m_captionLabel->x();
+    const int gapRight = m_caption.isEmpty() ? border.right() : m_captionLabel->geometry().right();
+    const auto drawEtch = [&](const QRect &r, const QColor &colour) {
+        painter.setPen(colour);
+        painter.drawLine(r.topLeft(), QPoint(gapLeft, r.top()));
+        painter.drawLine(QPoint(gapRight, r.top()), r.topRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+        painter.drawLine(r.bottomRight(), r.bottomLeft());
+        painter.drawLine(r.bottomLeft(), r.topLeft());
+    };
+    drawEtch(border, palette().color(QPalette::Mid));
+    drawEtch(border.translated(1, 1), palette().color(QPalette::Light));
 }
 
 PictureBox::PictureBox(QWidget *container, const QString &name, const QRect &twips, const QColor &fill)

@@ -41,11 +41,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     QString m_caption;
-    QFont m_captionFont;
-    QColor m_captionColour;
+    QLabel *m_captionLabel;
 };
 
 // A filled box whose width is held in twips as a single-precision value and
