@@ -1,5 +1,5 @@
 #include "shell/MDIMain.h"
-#include "shell/PlaceholderForm.h"
+#include "contacts/RecordForm.h"
 #include "shell/frmabout.h"
 #include "shell/frmlogin.h"
 #include "shell/frmsplash.h"
@@ -302,7 +302,7 @@ private Q_SLOTS:
         MDIMain *main = logIn(t);
         main->mnuupdatetrecord->trigger();
         main->mnuprint->trigger();          // find form hidden
-        auto *print = t.form<PlaceholderForm>(QStringLiteral("frmPrint"));
+        auto *print = t.form<RecordForm>(QStringLiteral("frmPrint"));
         t.dialogs().answer(MsgBox::Yes);
         print->cmdExit->click();            // back to the main window
         t.settle();
@@ -325,7 +325,7 @@ private Q_SLOTS:
         QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});
         QCOMPARE(finished.count(), 0);
 
-        auto *add = t.form<PlaceholderForm>(QStringLiteral("frmadd"));
+        auto *add = t.form<RecordForm>(QStringLiteral("frmadd"));
         t.dialogs().answer(MsgBox::No);
         add->cmdExit->click();
         QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});

@@ -2,10 +2,12 @@
 
 #include "MDIMain.h"
 #include "Module1.h"
-#include "PlaceholderForm.h"
 #include "frmabout.h"
 #include "frmlogin.h"
 #include "frmsplash.h"
+#include "maintenance/frmadd.h"
+#include "maintenance/frmfind.h"
+#include "printing/frmPrint.h"
 #include "toolkit/Program.h"
 
 void registerMerivoForms(Program &program, Module1 &module1)
@@ -14,13 +16,9 @@ void registerMerivoForms(Program &program, Module1 &module1)
     program.registerForm(QStringLiteral("frmlogin"), [&module1](Program &p) { return new frmlogin(p, module1); });
     program.registerForm(QStringLiteral("MDIMain"), [](Program &p) { return new MDIMain(p); });
     program.registerForm(QStringLiteral("frmabout"), [](Program &p) { return new frmabout(p); });
-    program.registerForm(QStringLiteral("frmadd"), [](Program &p) {
-        return new PlaceholderForm(p, QStringLiteral("frmadd"), QStringLiteral("Add & Delete Record"));
-    });
-    program.registerForm(QStringLiteral("frmfind"), [](Program &p) {
-        return new PlaceholderForm(p, QStringLiteral("frmfind"), QStringLiteral("Find & Edit Record"));
-    });
-    program.registerForm(QStringLiteral("frmPrint"), [](Program &p) {
-        return new PlaceholderForm(p, QStringLiteral("frmPrint"), QStringLiteral("PrintRecord"));
-    });
+    // The record forms greet the user logged in at the moment they load.
+    const auto currentUserName = [&module1] { return module1.currentUserName(); };
+    program.registerForm(QStringLiteral("frmadd"), [=](Program &p) { return new frmadd(p, currentUserName); });
+    program.registerForm(QStringLiteral("frmfind"), [=](Program &p) { return new frmfind(p, currentUserName); });
+    program.registerForm(QStringLiteral("frmPrint"), [=](Program &p) { return new frmPrint(p, currentUserName); });
 }

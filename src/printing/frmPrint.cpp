@@ -1,0 +1,53 @@
+#include "frmPrint.h"
+
+#include "contacts/DataControl.h"
+#include "maintenance/FindByName.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Program.h"
+
+#include <QLineEdit>
+#include <QScrollBar>
+
+namespace {
+
+RecordFormStyle printFormStyle()
+{
+    RecordFormStyle style;
+    style.caption = QCoreApplication::translate("frmPrint", "PrintRecord");
+    style.clientTwips = QSize(7875, 6945);
+    style.frameTwips = QRect(120, 0, 7575, 5895);
+    style.blanksBeforeCaption = 27;
+    style.welcomeLabelName = QStringLiteral("lblwelcome");
+    style.positionLabelName = QStringLiteral("lblPosititon");
+    style.officePhoneBoxName = QStringLiteral("txtOfficePhone");
+    style.exitTwips = QRect(5520, 6000, 1245, 855);
+    style.exitToolTip = QCoreApplication::translate("frmPrint", "Exit");
+    return style;
+}
+
+} // namespace
+
+frmPrint::frmPrint(Program &program, UserNameSource currentUserName)
+    : RecordForm(program, QStringLiteral("frmPrint"), printFormStyle(), std::move(currentUserName))
+{
+    cmdPrint = addCommandButton(this, QStringLiteral("cmdPrint"), tr("&Print Prewiew"), tr("Print Prewiew"),
+                                QRect(1080, 6000, 1245, 855), QStringLiteral("preview"));
+    cmdFind = addCommandButton(this, QStringLiteral("cmdFind"), tr("&Find"), tr("Find"), QRect(3300, 6000, 1245, 855),
+                               QStringLiteral("find"));
+    setDefaultButton(cmdPrint);
+
+    // This form keeps its own focus order: the scroll bars, the boxes from
+    // the bottom up, the buttons, and last the office phone box.
+    const QList<QWidget *> order = {VScroll2, VScroll1, txtWeb,  txtEmail, txtOfficeaddress, txtPosition, txtPhone,
+                                    txtAddress, txtName,  cmdFind, cmdExit,  cmdPrint,         txtOfficePhone};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    VScroll2->setFocus();
+
+    connect(cmdFind, &QPushButton::clicked, this, &frmPrint::cmdFind_Click);
+}
+
+void frmPrint::cmdFind_Click()
+{
+    FindByName::run(program().dialogs(), *Data1, QStringLiteral("name= "));
+}
