@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QString>
+
+struct sqlite3;
+
+// One connection to db2.mdb, opened for one store: a named Qt SQL connection
+// of its own over the system SQLite, whose handle the store uses directly.
+//
+// Opening creates a missing folder and file (or fills a 0-byte file) with an
+// empty Table1, and refuses, with a message naming the path, a file that is
+// not a contact database, leaving it untouched. A file that this process may
+// not write (or whose folder it may not write, which the rollback journal
+// needs) is opened read-only for browsing; writes then fail clearly.
+//
+// Durability: a rollback journal deleted at commit (journal_mode=DELETE) and
+// synchronous=FULL, so a saved contact survives a crash or power loss, and
+// the file stays a single plain SQLite file that the sqlite3 shell can use.
+// A lock held by another program is waited for up to the busy timeout.
+class ContactDatabase
+{
+    Q_DECLARE_TR_FUNCTIONS(ContactDatabase)
+
+public:
+    struct Settings
+    {
+        int busyTimeoutMs = 2000;
+        bool readOnly = false; // browse only, even when the file is writable
+    };
+
+    ContactDatabase() = default;
+    ~ContactDatabase();
+    ContactDatabase(const ContactDatabase &) = delete;
+    ContactDatabase &operator=(const ContactDatabase &) = delete;
+
+    bool open(const QString &path, const Settings &settings);
+    // Statements prepared on handle() must be finalized before.
+    void close();
+
+    bool isOpen() const { return m_handle != nullptr; }
+    bool isReadOnly() const { return m_readOnly; }
+    // True when this opening created the file (or filled an empty one).
+    bool wasCreated() const { return m_created; }
+    sqlite3 *handle() const { return m_handle; }
+    QString path() const { return m_path; }
+    QString connectionName() const { return m_connectionName; }
+    QString lastError() const { return m_lastError; }
+
+    // "<what>: <SQLite's reason in plain words> (<path>)", for a failure
+    // that the connection has just reported with the code rc.
+    QString failure(const QString &what, int rc) const;
+
+private:
+    bool fail(const QString &message);
+    bool openConnection();
+    bool createContactTable();
+
+    QSqlDatabase m_connection;
+    QString m_connectionName;
+    QString m_path;
+    QString m_lastError;
+    sqlite3 *m_handle = nullptr;
+    Settings m_settings;
+    bool m_readOnly = false;
+    bool m_created = false;
+};

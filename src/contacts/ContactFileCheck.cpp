@@ -1,0 +1,140 @@
+#include "contacts/ContactFileCheck.h"
+
+#include "contacts/ContactRecord.h"
+#include "contacts/SqliteStatement.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+
+#include <sqlite3.h>
+
+namespace {
+
+constexpr char SqliteMagic[] = "SQLite format 3"; // followed by a NUL byte: 16 bytes in all
+constexpr int BusyTimeoutMs = 2000;
+
+QString quotedList(const QStringList &names)
+{
+    QStringList quoted;
+    for (const QString &name : names)
+        quoted.append(QLatin1Char('"') + name + QLatin1Char('"'));
+    return quoted.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+ContactFileCheck::Result ContactFileCheck::inspect(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {Verdict::Missing, QString()};
+    if (info.isDir())
+        return {Verdict::Refused, tr("%1 is a folder, not a contact database file.").arg(path)};
+    if (info.size() == 0)
+        return {Verdict::Empty, QString()};
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, file.errorString())};
+    const QByteArray head = file.read(16);
+    file.close();
+    if (head != QByteArray(SqliteMagic, sizeof SqliteMagic)) {
+        return {Verdict::Refused,
+                tr("%1 is not a Merivo contact database: it is not an SQLite database file.").arg(path)};
+    }
+
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, why)};
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    const QString problem = tableProblem(db, path, &rc);
+    sqlite3_close_v2(db);
+
+    // A hot journal left by a crash can only be rolled back by a writer: the
+    // store's own connection does that, and checks Table1 again afterwards.
+    if (rc == SQLITE_READONLY_ROLLBACK)
+        return {Verdict::Contacts, QString()};
+    if (!problem.isEmpty())
+        return {Verdict::Refused, problem};
+    return {Verdict::Contacts, QString()};
+}
+
+QString ContactFileCheck::tableProblem(sqlite3 *db, const QString &path, int *sqliteCode)
+{
+    int rc = SQLITE_OK;
+    const auto readFailed = [&]() {
+        if (sqliteCode)
+            *sqliteCode = rc;
+        return tr("Could not read the contact database %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
+    };
+    const QString notOurs = tr("%1 is not a Merivo contact database: %2").arg(path);
+
+    SqliteStatement kind;
+    rc = kind.prepare(db, QStringLiteral("SELECT type, sql FROM sqlite_schema WHERE name = 'Table1' COLLATE NOCASE"));
+    if (rc != SQLITE_OK)
+        return readFailed();
+    {
+        StatementRun run(kind);
+        rc = run.step();
+        if (rc == SQLITE_DONE)
+            return notOurs.arg(tr("it has no table Table1."));
+        if (rc != SQLITE_ROW)
+            return readFailed();
+        if (run.textAt(0) != QLatin1String("table"))
+            return notOurs.arg(tr("Table1 is a %1, not a table.").arg(run.textAt(0)));
+        if (run.textAt(1).startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+            return notOurs.arg(tr("Table1 is a virtual table."));
+    }
+
+    // table_xinfo also lists generated columns, which would be fields too.
+    SqliteStatement columns;
+    rc = columns.prepare(db, QStringLiteral("SELECT name FROM pragma_table_xinfo('Table1')"));
+    if (rc != SQLITE_OK)
+        return readFailed();
+    QStringList found;
+    {
+        StatementRun run(columns);
+        while ((rc = run.step()) == SQLITE_ROW)
+            found.append(run.textAt(0));
+        if (rc != SQLITE_DONE)
+            return readFailed();
+    }
+    QStringList missing;
+    for (const QString &name : contactFieldNames()) {
+        if (!found.contains(name))
+            missing.append(name);
+    }
+    QStringList unknown;
+    for (const QString &name : found) {
+        if (std::find(contactFieldNames().begin(), contactFieldNames().end(), name) == contactFieldNames().end())
+            unknown.append(name);
+    }
+    if (!missing.isEmpty() || !unknown.isEmpty()) {
+        QStringList wrong;
+        if (!missing.isEmpty())
+            wrong.append(tr("Table1 lacks the fields %1").arg(quotedList(missing)));
+        if (!unknown.isEmpty())
+            wrong.append(tr("Table1 has fields that a contact does not have: %1").arg(quotedList(unknown)));
+        return notOurs.arg(wrong.join(QStringLiteral("; ")) + QLatin1Char('.'));
+    }
+
+    // Positions in the view are row ids; a table without them cannot serve.
+    SqliteStatement rowids;
+    rc = rowids.prepare(db, QStringLiteral("SELECT rowid FROM Table1 LIMIT 0"));
+    if (rc != SQLITE_OK) {
+        if (sqliteCode)
+            *sqliteCode = SQLITE_OK;
+        return notOurs.arg(tr("Table1 has no row ids."));
+    }
+    if (sqliteCode)
+        *sqliteCode = SQLITE_OK;
+    return QString();
+}

@@ -1,0 +1,412 @@
+#include "contacts/Recordset.h"
+
+#include "contacts/ContactStore.h"
+#include "contacts/FindCriterion.h"
+
+Recordset::Recordset(QObject *parent) : QObject(parent), m_store(std::make_unique<ContactStore>()) {}
+
+Recordset::~Recordset() = default;
+
+bool Recordset::open(const QString &databasePath, const ContactDatabase::Settings &settings)
+{
+    close();
+    m_lastError.clear();
+    if (!m_store->open(databasePath, settings))
+        return fail(m_store->lastError());
+    if (!MoveFirst()) {
+        const QString error = m_lastError;
+        close();
+        return fail(error);
+    }
+    return true;
+}
+
+void Recordset::close()
+{
+    m_store->close();
+    m_position = Position();
+    m_beforeAdd = Position();
+    m_values = ContactValues();
+    m_buffer = ContactValues();
+    m_editMode = EditMode::None;
+    m_lastModified.reset();
+    m_noMatch = false;
+}
+
+bool Recordset::isOpen() const
+{
+    return m_store->isOpen();
+}
+
+bool Recordset::isReadOnly() const
+{
+    return m_store->isReadOnly();
+}
+
+QString Recordset::databasePath() const
+{
+    return m_store->path();
+}
+
+QString Recordset::connectionName() const
+{
+    return m_store->connectionName();
+}
+
+bool Recordset::searchesByIndex() const
+{
+    return m_store->searchesByIndex();
+}
+
+bool Recordset::hasCurrentRecord() const
+{
+    return m_editMode != EditMode::Adding && m_position.kind == Position::Kind::OnRecord;
+}
+
+RecordBookmark Recordset::Bookmark() const
+{
+    if (!hasCurrentRecord())
+        return std::nullopt;
+    return m_position.id;
+}
+
+void Recordset::setValue(ContactField field, const QString &text)
+{
+    m_buffer[fieldIndex(field)] = text;
+}
+
+QString Recordset::value(ContactField field) const
+{
+    return m_buffer[fieldIndex(field)];
+}
+
+// ---- adding, editing, deleting
+
+bool Recordset::AddNew()
+{
+    const QString what = tr("Could not add a contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    if (isReadOnly())
+        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+    m_beforeAdd = m_position;
+    m_editMode = EditMode::Adding;
+    m_buffer = ContactValues();
+    m_values = ContactValues();
+    Q_EMIT currentRecordChanged();
+    return true;
+}
+
+bool Recordset::Edit()
+{
+    const QString what = tr("Could not edit the contact");
+    if (!ready(what))
+        return false;
+    if (m_editMode == EditMode::Editing)
+        return true;
+    if (m_editMode == EditMode::Adding)
+        return fail(tr("%1: a new contact is being added; save or cancel it first.").arg(what));
+    if (isReadOnly())
+        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+    if (!hasCurrentRecord())
+        return fail(tr("%1: there is no current contact.").arg(what));
+
+    // Another window may have deleted it since it was shown.
+    ContactRow row;
+    switch (m_store->byId(m_position.id, row)) {
+    case ContactStore::Lookup::Found:
+        break;
+    case ContactStore::Lookup::Missing:
+        return fail(tr("%1: it no longer exists (%2)").arg(what, databasePath()));
+    case ContactStore::Lookup::Failed:
+        return fail(m_store->lastError());
+    }
+    // The boxes keep what they show: that is what Update() will write.
+    m_editMode = EditMode::Editing;
+    m_editId = row.id;
+    m_buffer = row.values;
+    return true;
+}
+
+bool Recordset::Update()
+{
+    if (!ready(tr("Could not save the contact")))
+        return false;
+    if (m_editMode == EditMode::None)
+        return fail(tr("Could not save the contact: no new contact or edit is under way, so nothing was written."));
+
+    Q_EMIT aboutToSave();
+    if (m_editMode == EditMode::Adding) {
+        const std::optional<qint64> id = m_store->insert(m_buffer);
+        if (!id)
+            return fail(m_store->lastError());
+        m_lastModified = id;
+        m_editMode = EditMode::None;
+        showAgain(m_beforeAdd);
+        return true;
+    }
+
+    switch (m_store->update(m_editId, m_buffer)) {
+    case ContactStore::Lookup::Found:
+        break;
+    case ContactStore::Lookup::Missing:
+    case ContactStore::Lookup::Failed:
+        return fail(m_store->lastError());
+    }
+    m_lastModified = m_editId;
+    m_editMode = EditMode::None;
+    // Read back: the caption and boxes then show what the file holds.
+    showAgain(Position{Position::Kind::OnRecord, m_editId});
+    return true;
+}
+
+bool Recordset::CancelUpdate()
+{
+    if (!ready(tr("Could not cancel")))
+        return false;
+    Position back = m_position;
+    if (m_editMode == EditMode::Adding)
+        back = m_beforeAdd;
+    else if (m_editMode == EditMode::Editing)
+        back = Position{Position::Kind::OnRecord, m_editId};
+    m_editMode = EditMode::None;
+    return showAgain(back);
+}
+
+bool Recordset::Delete()
+{
+    const QString what = tr("Could not delete the contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    if (isReadOnly())
+        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+    if (!hasCurrentRecord())
+        return fail(tr("%1: there is no current contact.").arg(what));
+    const qint64 id = m_position.id;
+    // Gone already (deleted in another window) is gone as asked.
+    if (m_store->remove(id) == ContactStore::Lookup::Failed)
+        return fail(m_store->lastError());
+    leave(Position::Kind::Gap, id);
+    return true;
+}
+
+// ---- moving
+
+bool Recordset::MoveFirst()
+{
+    const QString what = tr("Could not move to the first contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    ContactRow row;
+    switch (m_store->first(row)) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        leave(Position::Kind::BeforeFirst);
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+bool Recordset::MoveLast()
+{
+    const QString what = tr("Could not move to the last contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    ContactRow row;
+    switch (m_store->last(row)) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        leave(Position::Kind::AfterLast);
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+bool Recordset::MoveNext(AtEdge atEdge)
+{
+    const QString what = tr("Could not move to the next contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    ContactRow row;
+    ContactStore::Lookup result = ContactStore::Lookup::Missing;
+    switch (m_position.kind) {
+    case Position::Kind::BeforeFirst:
+        result = m_store->first(row);
+        break;
+    case Position::Kind::OnRecord:
+    case Position::Kind::Gap:
+        result = m_store->after(m_position.id, row);
+        break;
+    case Position::Kind::AfterLast:
+        break;
+    }
+    switch (result) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        if (atEdge == AtEdge::LeaveRecord)
+            leave(Position::Kind::AfterLast);
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+bool Recordset::MovePrevious(AtEdge atEdge)
+{
+    const QString what = tr("Could not move to the previous contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    ContactRow row;
+    ContactStore::Lookup result = ContactStore::Lookup::Missing;
+    switch (m_position.kind) {
+    case Position::Kind::AfterLast:
+        result = m_store->last(row);
+        break;
+    case Position::Kind::OnRecord:
+    case Position::Kind::Gap:
+        result = m_store->before(m_position.id, row);
+        break;
+    case Position::Kind::BeforeFirst:
+        break;
+    }
+    switch (result) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        if (atEdge == AtEdge::LeaveRecord)
+            leave(Position::Kind::BeforeFirst);
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+bool Recordset::Refresh()
+{
+    return MoveFirst();
+}
+
+bool Recordset::FindFirst(const QString &criterion)
+{
+    const QString what = tr("Could not search the contacts");
+    m_noMatch = true;
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    const FindCriterionParse parsed = parseFindCriterion(criterion);
+    if (!parsed.criterion)
+        return fail(parsed.error);
+    if (parsed.criterion->field != ContactField::Name) {
+        return fail(tr("%1: only the field Name can be searched, not \"%2\".")
+                        .arg(what, contactFieldName(parsed.criterion->field)));
+    }
+    ContactRow row;
+    switch (m_store->firstNamed(parsed.criterion->text, row)) {
+    case ContactStore::Lookup::Found:
+        m_noMatch = false;
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+bool Recordset::setBookmark(RecordBookmark bookmark)
+{
+    const QString what = tr("Could not go to the contact");
+    if (!ready(what) || !refuseWhilePending(what))
+        return false;
+    if (!bookmark)
+        return fail(tr("%1: no contact was named.").arg(what));
+    ContactRow row;
+    switch (m_store->byId(*bookmark, row)) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        return fail(tr("%1: it no longer exists (%2)").arg(what, databasePath()));
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
+}
+
+// ---- helpers
+
+bool Recordset::ready(const QString &what)
+{
+    m_lastError.clear();
+    if (!isOpen())
+        return fail(tr("%1: the contact store is not open.").arg(what));
+    return true;
+}
+
+bool Recordset::refuseWhilePending(const QString &what)
+{
+    switch (m_editMode) {
+    case EditMode::None:
+        return true;
+    case EditMode::Adding:
+        return fail(tr("%1: a new contact is being added; save or cancel it first.").arg(what));
+    case EditMode::Editing:
+        return fail(tr("%1: the current contact is being edited; save or cancel it first.").arg(what));
+    }
+    return true;
+}
+
+void Recordset::land(const ContactRow &row)
+{
+    m_position = Position{Position::Kind::OnRecord, row.id};
+    m_values = row.values;
+    Q_EMIT currentRecordChanged();
+}
+
+void Recordset::leave(Position::Kind kind, qint64 id)
+{
+    m_position = Position{kind, id};
+    m_values = ContactValues();
+    Q_EMIT currentRecordChanged();
+}
+
+bool Recordset::showAgain(const Position &position)
+{
+    if (position.kind != Position::Kind::OnRecord) {
+        leave(position.kind, position.id);
+        return true;
+    }
+    ContactRow row;
+    switch (m_store->byId(position.id, row)) {
+    case ContactStore::Lookup::Found:
+        land(row);
+        return true;
+    case ContactStore::Lookup::Missing:
+        // Deleted in another window meanwhile: stand in its gap.
+        leave(Position::Kind::Gap, position.id);
+        return true;
+    case ContactStore::Lookup::Failed:
+        break;
+    }
+    leave(Position::Kind::Gap, position.id);
+    return fail(m_store->lastError());
+}
+
+bool Recordset::fail(const QString &message)
+{
+    m_lastError = message;
+    return false;
+}
