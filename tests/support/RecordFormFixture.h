@@ -1,0 +1,19 @@
+#pragma once
+
+#include "TestProgram.h"
+#include "contacts/ContactRecord.h"
+
+#include <QStringList>
+
+// Contacts written straight into a test program's database, and read back
+// from the file, for the record form tests.
+namespace RecordFormFixture {
+
+QString databasePath(const TestProgram &t);
+// Stores one contact per name; the other fields are "<name>/<field number>".
+void seed(const TestProgram &t, const QStringList &names);
+// Every stored contact in view order, read through a store of its own.
+QList<ContactValues> stored(const TestProgram &t);
+QStringList storedNames(const TestProgram &t);
+
+} // namespace RecordFormFixture

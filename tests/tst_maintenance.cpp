@@ -1,0 +1,517 @@
+#include "contacts/DataControl.h"
+#include "contacts/Recordset.h"
+#include "maintenance/FindByName.h"
+#include "maintenance/frmadd.h"
+#include "maintenance/frmfind.h"
+#include "shell/MDIMain.h"
+#include "support/RecordFormFixture.h"
+#include "support/TestProgram.h"
+#include "toolkit/Controls.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+using namespace RecordFormFixture;
+using Box = ScriptedDialogs::Box;
+
+namespace {
+
+void compareBox(const Box &box, const QString &prompt, int style, const std::optional<QString> &title)
+{
+    QCOMPARE(box.prompt, prompt);
+    QCOMPARE(box.style, style);
+    QCOMPARE(box.title, title);
+}
+
+// The one box asked for since the last check.
+Box onlyBox(TestProgram &t)
+{
+    const auto asked = t.dialogs().takeAsked();
+    [&] { QCOMPARE(asked.size(), 1); }();
+    return asked.value(0);
+}
+
+void clickNext(DataControl *data)
+{
+    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
+    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
+    arrows[2]->click();
+}
+
+} // namespace
+
+class TestMaintenance : public QObject
+{
+    Q_OBJECT
+
+private:
+    static frmadd *openAdd(TestProgram &t, const QStringList &names)
+    {
+        seed(t, names);
+        return t.show<frmadd>(QStringLiteral("frmadd"));
+    }
+    static frmfind *openFind(TestProgram &t, const QStringList &names)
+    {
+        seed(t, names);
+        return t.show<frmfind>(QStringLiteral("frmfind"));
+    }
+    static void startAdding(TestProgram &t, frmadd *f)
+    {
+        t.dialogs().answer(MsgBox::Yes);
+        f->cmdAdd->click();
+        compareBox(onlyBox(t), QStringLiteral("Do you want to add a new contact ?"), MsgBox::YesNoExclamation,
+                   QStringLiteral("Add"));
+    }
+    static void startEditing(TestProgram &t, frmfind *f)
+    {
+        t.dialogs().answer(MsgBox::Yes);
+        f->cmdEdit->click();
+        compareBox(onlyBox(t), QStringLiteral("Do you want to edit ") + f->txtName->text() + QStringLiteral(" ?"),
+                   MsgBox::YesNoExclamation, QStringLiteral("Edit"));
+    }
+
+private Q_SLOTS:
+    // --- Find by name ---------------------------------------------------------
+
+    void criterionQuotesTheAnswer()
+    {
+        QCOMPARE(FindByName::criterion(QStringLiteral("Name= "), QStringLiteral("abc")), QStringLiteral("Name= 'abc '"));
+        QCOMPARE(FindByName::criterion(QStringLiteral("name= "), QStringLiteral("O'Brien")),
+                 QStringLiteral("name= 'O''Brien '"));
+    }
+
+    void findFindsByName_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("found"); // empty: no match
+        const QStringList names = {QStringLiteral("frmadd"), QStringLiteral("frmfind"), QStringLiteral("frmPrint")};
+        for (const QString &form : names) {
+            QTest::addRow("%s exact", qPrintable(form)) << form << QStringLiteral("Bob") << QStringLiteral("Bob");
+            QTest::addRow("%s trailing blanks", qPrintable(form)) << form << QStringLiteral("bob   ") << QStringLiteral("Bob");
+            QTest::addRow("%s other case", qPrintable(form)) << form << QStringLiteral("ÉMILE") << QStringLiteral("émile");
+            QTest::addRow("%s apostrophe", qPrintable(form)) << form << QStringLiteral("o'brien") << QStringLiteral("O'Brien");
+            QTest::addRow("%s only blanks", qPrintable(form)) << form << QStringLiteral("  ") << QString();
+            QTest::addRow("%s leading blank", qPrintable(form)) << form << QStringLiteral(" Bob") << QString();
+        }
+    }
+
+    void findFindsByName()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, answer);
+        QFETCH(QString, found);
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("émile"), QStringLiteral("O'Brien"),
+                 QStringLiteral("Bob")});
+        auto *f = t.show<RecordForm>(form);
+        clickNext(f->Data1); // on Bob
+        clickNext(f->Data1); // on émile
+        auto *find = f->findChild<QPushButton *>(QStringLiteral("cmdFind"));
+
+        t.dialogs().type(answer);
+        if (found.isEmpty())
+            t.dialogs().answer(MsgBox::Ok);
+        find->click();
+        const auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked[0].kind, Box::Input);
+        QCOMPARE(asked[0].prompt, QStringLiteral("Enter Name"));
+        QCOMPARE(asked[0].title, std::optional<QString>(QStringLiteral("Find")));
+        if (found.isEmpty()) {
+            QCOMPARE(asked.size(), 2);
+            compareBox(asked[1], QStringLiteral("No Matching Record"), MsgBox::OkOnly, QStringLiteral("Not Found"));
+            QCOMPARE(f->txtName->text(), QStringLiteral("émile")); // the contact shown before stays
+        } else {
+            QCOMPARE(asked.size(), 1);
+            QCOMPARE(f->txtName->text(), found);
+            QCOMPARE(f->Data1->caption(), found);
+            // The earlier of two contacts with one name.
+            if (found == QStringLiteral("Bob"))
+                QCOMPARE(f->Data1->Recordset()->Bookmark(), std::optional<qint64>(2));
+        }
+    }
+
+    void findWithNothingTypedSearchesNothing()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann")});
+        t.dialogs().type(QString()); // nothing typed, or Cancel
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdFind->click();
+        const auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 2);
+        compareBox(asked[1], QStringLiteral("Must enter a name."), MsgBox::OkOnly, QString());
+        QVERIFY(f->cmdFind->isVisible()); // the find form's buttons stay as they were
+        QCOMPARE(f->defaultButton(), f->cmdFind);
+    }
+
+    // --- Add and Delete ---------------------------------------------------
+
+    void addAnsweredYesThenSaveStoresTheContact()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        QVERIFY(f->txtName->isReadOnly());
+        QCOMPARE(f->defaultButton(), f->cmdAdd);
+        startAdding(t, f);
+
+        QVERIFY(!f->Data1->isVisible());
+        QVERIFY(!f->cmdFind->isVisible() && !f->cmdAdd->isVisible() && !f->cmdDelete->isVisible());
+        QVERIFY(f->cmdok->isVisible() && f->cmdCancel->isVisible() && f->cmdExit->isVisible());
+        QCOMPARE(f->defaultButton(), f->cmdok);
+        QVERIFY(!f->txtWeb->isReadOnly());
+        QCOMPARE(f->txtName->text(), QString());
+
+        QTest::keyClicks(f->txtName, QStringLiteral("Zo"));
+        f->txtName->insert(QStringLiteral("ë"));
+        f->txtPhone->setText(QStringLiteral("555"));
+        QTest::keyClick(f->txtName, Qt::Key_Return); // Enter presses Save
+        QVERIFY(t.dialogs().asked().isEmpty());
+
+        QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Zoë")}));
+        QCOMPARE(stored(t).last()[2], QStringLiteral("555"));
+        QCOMPARE(stored(t).last()[1], QString()); // untouched boxes are stored empty
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann")); // the first contact is shown again
+        QVERIFY(f->Data1->isVisible() && f->cmdFind->isVisible() && f->cmdAdd->isVisible());
+        QVERIFY(!f->cmdok->isVisible() && !f->cmdCancel->isVisible());
+        // Save keeps the boxes unlocked and the default role: Enter no longer adds.
+        QVERIFY(!f->txtName->isReadOnly());
+        QCOMPARE(f->defaultButton(), f->cmdok);
+        QTest::keyClick(f->txtName, Qt::Key_Return);
+        QVERIFY(t.dialogs().asked().isEmpty());
+    }
+
+    void addAnsweredNoChangesNothing()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann")});
+        t.dialogs().answer(MsgBox::No);
+        f->cmdAdd->click();
+        QVERIFY(f->cmdAdd->isVisible() && f->Data1->isVisible());
+        QVERIFY(f->txtName->isReadOnly());
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
+        QCOMPARE(f->Data1->Recordset()->editMode(), Recordset::EditMode::None);
+    }
+
+    void saveWithAnEmptyNameKeepsAdding()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann")});
+        startAdding(t, f);
+        f->txtPhone->setText(QStringLiteral("555"));
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdok->click();
+        compareBox(onlyBox(t), QString(), MsgBox::OkOnly, QStringLiteral("No record available "));
+        QVERIFY(f->cmdok->isVisible() && !f->txtName->isReadOnly());
+        QCOMPARE(f->txtPhone->text(), QStringLiteral("555"));
+        QCOMPARE(f->Data1->Recordset()->editMode(), Recordset::EditMode::Adding);
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Ann")});
+    }
+
+    void cancelOfAnAddBringsBackThePreviousContact()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        clickNext(f->Data1);
+        startAdding(t, f);
+        f->txtName->setText(QStringLiteral("Never"));
+        f->cmdCancel->click();
+        QVERIFY(t.dialogs().asked().isEmpty());
+        QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
+        QCOMPARE(f->Data1->caption(), QStringLiteral("Bob"));
+        QVERIFY(f->cmdAdd->isVisible() && f->Data1->isVisible() && !f->cmdCancel->isVisible());
+        QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
+    }
+
+    void typingLimits()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {});
+        startAdding(t, f);
+        QTest::keyClicks(f->txtName, QString(25, u'n'));
+        QTest::keyClicks(f->txtAddress, QString(60, u'a'));
+        QTest::keyClicks(f->txtPhone, QString(60, u'5'));
+        QCOMPARE(f->txtName->text().size(), 20);
+        QCOMPARE(f->txtAddress->text().size(), 50);
+        QCOMPARE(f->txtPhone->text().size(), 60);
+    }
+
+    void deleteRemovesTheContactOnShow_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<QString>("shownAfter");
+        QTest::newRow("middle") << 1 << QStringList{QStringLiteral("Ann"), QStringLiteral("Cy")} << QStringLiteral("Cy");
+        QTest::newRow("last") << 2 << QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")} << QString();
+        QTest::newRow("first") << 0 << QStringList{QStringLiteral("Bob"), QStringLiteral("Cy")} << QStringLiteral("Bob");
+    }
+
+    void deleteRemovesTheContactOnShow()
+    {
+        QFETCH(int, position);
+        QFETCH(QStringList, left);
+        QFETCH(QString, shownAfter);
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
+        for (int i = 0; i < position; ++i)
+            clickNext(f->Data1);
+        const QString name = f->txtName->text();
+
+        t.dialogs().answer(MsgBox::Cancel);
+        f->cmdDelete->click();
+        // No title of its own: the application's name shows.
+        compareBox(onlyBox(t), QStringLiteral("Do you want to delete?") + name + u'?', MsgBox::OkCancel, std::nullopt);
+        QCOMPARE(storedNames(t).size(), 3);
+
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdDelete->click();
+        QCOMPARE(storedNames(t), left);
+        QCOMPARE(f->txtName->text(), shownAfter);
+        QCOMPARE(f->Data1->caption(), shownAfter);
+    }
+
+    void deletingTheLastLeavesNoRecordUntilPrevious()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        clickNext(f->Data1);
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdDelete->click();
+        t.dialogs().takeAsked();
+        QCOMPARE(f->txtAddress->text(), QString());
+
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdDelete->click(); // no current record: nothing to delete
+        compareBox(onlyBox(t), QString(), MsgBox::OkOnly, QStringLiteral("No record found"));
+        QCOMPARE(f->focusWidget(), f->txtName);
+
+        QList<QToolButton *> arrows = f->Data1->findChildren<QToolButton *>();
+        std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
+        arrows[1]->click(); // previous brings one back
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
+    }
+
+    void deletingTheOnlyContactAndAnEmptyName()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Solo")});
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdDelete->click();
+        t.dialogs().takeAsked();
+        QCOMPARE(storedNames(t), QStringList());
+        QCOMPARE(f->Data1->caption(), QString());
+
+        // A stored contact whose name is empty cannot be deleted here.
+        seed(t, {QString()});
+        QVERIFY(f->Data1->Refresh());
+        QCOMPARE(f->txtAddress->text(), QStringLiteral("/1"));
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdDelete->click();
+        compareBox(onlyBox(t), QString(), MsgBox::OkOnly, QStringLiteral("No record found"));
+        QCOMPARE(storedNames(t), QStringList{QString()});
+    }
+
+    void exitWhileAddingSaysTheContactWasNotSaved()
+    {
+        TestProgram t;
+        auto *f = openAdd(t, {QStringLiteral("Ann")});
+        startAdding(t, f);
+        f->txtName->setText(QStringLiteral("Lost"));
+        t.dialogs().answer(MsgBox::Yes);
+        t.dialogs().answer(MsgBox::Ok);
+        QTest::keyClick(f, Qt::Key_X, Qt::AltModifier); // Exit lies behind Cancel and keeps its key
+        f->cmdExit->click();
+        const auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 2);
+        compareBox(asked[1], QStringLiteral("The new contact was not saved."), MsgBox::OkOnly,
+                   QStringLiteral("Not Saved"));
+        t.settle();
+        QVERIFY(!t.program().isOpen(QStringLiteral("frmadd")));
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Ann")});
+    }
+
+    // --- Find and Edit ------------------------------------------------------
+
+    void browsingAtLoad()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann")});
+        for (QLineEdit *box : f->textBoxes())
+            QVERIFY(box->isReadOnly());
+        QVERIFY(!f->cmdUpdate->isVisible() && !f->cmdCancel->isVisible());
+        QCOMPARE(f->focusWidget(), f->txtName);
+        t.dialogs().type(QString());
+        t.dialogs().answer(MsgBox::Ok);
+        QTest::keyClick(f->txtName, Qt::Key_Return); // Enter runs Find
+        QCOMPARE(t.dialogs().takeAsked().value(0).prompt, QStringLiteral("Enter Name"));
+    }
+
+    void aSearchHandsTheFormToEditFoundOrNot()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        t.dialogs().type(QStringLiteral("nobody"));
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdFind->click();
+        t.dialogs().takeAsked();
+        QVERIFY(!f->cmdFind->isVisible());
+        QCOMPARE(f->defaultButton(), f->cmdEdit);
+
+        // Edit then asks about whatever contact is current.
+        t.dialogs().answer(MsgBox::No);
+        QTest::keyClick(f->txtName, Qt::Key_Return);
+        compareBox(onlyBox(t), QStringLiteral("Do you want to edit Ann ?"), MsgBox::YesNoExclamation,
+                   QStringLiteral("Edit"));
+        QVERIFY(f->txtName->isReadOnly());
+        QVERIFY(!f->cmdUpdate->isVisible());
+    }
+
+    void editOnAnEmptyTable()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {});
+        t.dialogs().answer(MsgBox::Ok);
+        f->cmdEdit->click();
+        compareBox(onlyBox(t), QString(), MsgBox::OkOnly, QStringLiteral("No record available "));
+        QVERIFY(f->txtName->isReadOnly());
+        QCOMPARE(f->focusWidget(), f->txtName);
+    }
+
+    void editThenUpdateWritesTheChangedAndErasedFields()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        clickNext(f->Data1);
+        startEditing(t, f);
+        QVERIFY(!f->txtName->isReadOnly() && !f->txtWeb->isReadOnly());
+        QVERIFY(f->cmdUpdate->isVisible() && f->cmdCancel->isVisible() && !f->cmdFind->isVisible());
+        QCOMPARE(f->defaultButton(), f->cmdUpdate);
+        QCOMPARE(f->focusWidget(), f->txtName);
+
+        f->txtName->clear(); // the form refuses nothing: an erased name is stored empty
+        f->txtAddress->setText(QStringLiteral("1 New Road"));
+        f->txtEmail->clear();
+        QTest::keyClick(f->txtAddress, Qt::Key_Return); // Enter presses Update
+
+        const QList<ContactValues> all = stored(t);
+        QCOMPARE(all[0][0], QStringLiteral("Ann"));
+        QCOMPARE(all[1][0], QString());
+        QCOMPARE(all[1][1], QStringLiteral("1 New Road"));
+        QCOMPARE(all[1][2], QStringLiteral("Bob/2"));
+        QCOMPARE(all[1][6], QString());
+
+        // After edit: Find shows again but is not the default, and the boxes stay open.
+        QVERIFY(f->cmdFind->isVisible() && !f->cmdUpdate->isVisible() && !f->cmdCancel->isVisible());
+        QCOMPARE(f->defaultButton(), f->cmdUpdate);
+        QVERIFY(!f->txtName->isReadOnly());
+        QTest::keyClick(f->txtName, Qt::Key_Return);
+        QVERIFY(t.dialogs().asked().isEmpty());
+    }
+
+    void editThenCancelWritesNothing()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann")});
+        startEditing(t, f);
+        f->txtName->setText(QStringLiteral("Changed"));
+        QTest::keyClick(f, Qt::Key_C, Qt::AltModifier);
+        f->cmdCancel->click();
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Ann")});
+        QVERIFY(f->cmdFind->isVisible() && !f->cmdCancel->isVisible());
+
+        // Texts typed after the edit cycle are never written.
+        f->txtName->setText(QStringLiteral("Typed later"));
+        QVERIFY(f->Data1->Refresh());
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Ann")});
+    }
+
+    void aSecondSearchNeedsAnEditCycle()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        t.dialogs().type(QStringLiteral("bob"));
+        f->cmdFind->click();
+        t.dialogs().takeAsked();
+        QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
+        QVERIFY(!f->cmdFind->isVisible());
+        QTest::keyClick(f, Qt::Key_F, Qt::AltModifier); // hidden: its key does nothing
+        QTest::qWait(20);
+        QVERIFY(t.dialogs().asked().isEmpty());
+
+        startEditing(t, f);
+        f->cmdCancel->click();
+        t.dialogs().type(QStringLiteral("ann"));
+        f->cmdFind->click();
+        t.dialogs().takeAsked();
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
+    }
+
+    void movingDuringAnEditIsRefusedWithAMessage()
+    {
+        TestProgram t;
+        auto *f = openFind(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        startEditing(t, f);
+        f->txtName->setText(QStringLiteral("Annie"));
+        t.dialogs().answer(MsgBox::Ok);
+        clickNext(f->Data1);
+        QCOMPARE(t.dialogs().takeAsked().size(), 1);
+        QCOMPARE(f->txtName->text(), QStringLiteral("Annie"));
+        f->cmdUpdate->click();
+        QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Annie"), QStringLiteral("Bob")}));
+    }
+
+    void theMainWindowHidesAnEditUnderWay()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        auto *main = t.show<MDIMain>(QStringLiteral("MDIMain"));
+        main->mnuupdatetrecord->trigger();
+        auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
+        startEditing(t, f);
+        f->txtPhone->setText(QStringLiteral("typed"));
+
+        main->mnuprint->trigger();
+        QVERIFY(!f->isVisible());
+        main->mnufind->trigger();
+        QCOMPARE(t.form<frmfind>(QStringLiteral("frmfind")), f);
+        QVERIFY(f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
+        QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
+        f->cmdUpdate->click();
+        QCOMPARE(stored(t)[0][2], QStringLiteral("typed"));
+    }
+
+    void updateOfAContactDeletedMeanwhileSaysSo()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        startEditing(t, find);
+        find->txtName->setText(QStringLiteral("Ghost"));
+
+        t.dialogs().answer(MsgBox::Ok);
+        add->cmdDelete->click(); // Ann goes
+        t.dialogs().takeAsked();
+
+        t.dialogs().answer(MsgBox::Ok);
+        find->cmdUpdate->click();
+        const Box box = onlyBox(t);
+        QVERIFY2(box.prompt.contains(QStringLiteral("no longer exists")), qPrintable(box.prompt));
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Bob")});
+        // The typed texts stay on show until the user cancels the edit.
+        QVERIFY(find->cmdUpdate->isVisible());
+        QCOMPARE(find->txtName->text(), QStringLiteral("Ghost"));
+
+        find->cmdCancel->click();
+        QVERIFY(find->cmdFind->isVisible() && !find->cmdUpdate->isVisible());
+        QCOMPARE(find->Data1->Recordset()->editMode(), Recordset::EditMode::None);
+        QCOMPARE(find->txtName->text(), find->Data1->caption());
+        QCOMPARE(storedNames(t), QStringList{QStringLiteral("Bob")});
+    }
+};
+
+QTEST_MAIN(TestMaintenance)
+#include "tst_maintenance.moc"

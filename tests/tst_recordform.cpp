@@ -1,0 +1,201 @@
+#include "contacts/DataControl.h"
+#include "contacts/RecordForm.h"
+#include "contacts/Recordset.h"
+#include "maintenance/frmadd.h"
+#include "printing/frmPrint.h"
+#include "support/RecordFormFixture.h"
+#include "support/TestProgram.h"
+#include "toolkit/Controls.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+using namespace RecordFormFixture;
+
+namespace {
+
+const QStringList RecordForms = {QStringLiteral("frmadd"), QStringLiteral("frmfind"), QStringLiteral("frmPrint")};
+
+// Clicks one of the navigation bar's arrows by its position: 0 first, 1 previous, 2 next, 3 last.
+void clickArrow(DataControl *data, int which)
+{
+    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
+    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
+    QVERIFY(arrows.size() == 4);
+    arrows[which]->click();
+}
+
+QStringList boxTexts(RecordForm *form)
+{
+    QStringList texts;
+    for (QLineEdit *box : form->textBoxes())
+        texts.append(box->text());
+    return texts;
+}
+
+} // namespace
+
+class TestRecordForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void welcomesTheUserInCapitals_data()
+    {
+        QTest::addColumn<QString>("form");
+        for (const QString &name : RecordForms)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void welcomesTheUserInCapitals()
+    {
+        QFETCH(QString, form);
+        TestProgram t;
+        t.module1().setCurrentUserName(QStringLiteral("émile zola"));
+        auto *f = t.show<RecordForm>(form);
+        QCOMPARE(f->lblWelcome->text(), QStringLiteral("WELCOME ÉMILE ZOLA"));
+        QCOMPARE(t.module1().currentUserName(), QStringLiteral("émile zola"));
+        QCOMPARE(f->lblWelcome->objectName(), form == QStringLiteral("frmPrint") ? QStringLiteral("lblwelcome")
+                                                                                 : QStringLiteral("lblWelcome"));
+    }
+
+    void anEmptyTableShowsNoRecord_data() { welcomesTheUserInCapitals_data(); }
+
+    void anEmptyTableShowsNoRecord()
+    {
+        QFETCH(QString, form);
+        TestProgram t;
+        auto *f = t.show<RecordForm>(form);
+        QCOMPARE(boxTexts(f), QStringList(8, QString()));
+        QCOMPARE(f->Data1->caption(), QString());
+        QVERIFY(!f->Data1->Recordset()->hasCurrentRecord());
+        for (QLineEdit *box : f->textBoxes())
+            QVERIFY(box->isReadOnly());
+        QVERIFY(t.dialogs().asked().isEmpty());
+    }
+
+    void captionFollowsEveryMove_data() { welcomesTheUserInCapitals_data(); }
+
+    void captionFollowsEveryMove()
+    {
+        QFETCH(QString, form);
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
+        auto *f = t.show<RecordForm>(form);
+        QSignalSpy reposition(f->Data1, &DataControl::Reposition);
+        QCOMPARE(f->Data1->caption(), QStringLiteral("Ann"));
+        QCOMPARE(f->txtAddress->text(), QStringLiteral("Ann/1"));
+
+        const struct {
+            int arrow;
+            const char *name;
+        } moves[] = {{2, "Bob"}, {2, "Cy"}, {2, "Cy"}, {0, "Ann"}, {1, "Ann"}, {3, "Cy"}, {1, "Bob"}};
+        for (const auto &move : moves) {
+            clickArrow(f->Data1, move.arrow);
+            QCOMPARE(f->txtName->text(), QLatin1String(move.name));
+            QCOMPARE(f->Data1->caption(), QLatin1String(move.name));
+            QCOMPARE(f->txtWeb->text(), QLatin1String(move.name) + QStringLiteral("/7"));
+        }
+        // Next on the last and previous on the first change nothing.
+        QCOMPARE(reposition.count(), 5);
+    }
+
+    void exitAsksAndYesReturnsToTheMainWindow_data() { welcomesTheUserInCapitals_data(); }
+
+    void exitAsksAndYesReturnsToTheMainWindow()
+    {
+        QFETCH(QString, form);
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        QPointer<RecordForm> f = t.show<RecordForm>(form);
+        clickArrow(f->Data1, 2);
+
+        t.dialogs().answer(MsgBox::No);
+        f->cmdExit->click();
+        const auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].prompt, QStringLiteral("Do you want to exit ?"));
+        QCOMPARE(asked[0].style, int(MsgBox::YesNoExclamation));
+        QCOMPARE(asked[0].title, std::optional<QString>(QStringLiteral("Exit")));
+        QVERIFY(f->isVisible());
+        QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
+
+        t.dialogs().answer(MsgBox::Yes);
+        f->cmdExit->click();
+        t.settle();
+        QVERIFY(f.isNull());
+        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("MDIMain")});
+
+        // A later opening loads afresh, on the first contact.
+        auto *again = t.show<RecordForm>(form);
+        QCOMPARE(again->txtName->text(), QStringLiteral("Ann"));
+    }
+
+    void closeBoxUnloadsWithoutAsking()
+    {
+        TestProgram t;
+        t.show<RecordForm>(QStringLiteral("frmadd"));
+        t.show<RecordForm>(QStringLiteral("frmfind"))->close();
+        t.settle();
+        QVERIFY(t.dialogs().asked().isEmpty());
+        QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")));
+        QVERIFY(!t.program().isOpen(QStringLiteral("MDIMain")));
+    }
+
+    void scrollBarsMoveNothing()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        auto *f = t.show<RecordForm>(QStringLiteral("frmfind"));
+        const QStringList before = boxTexts(f);
+        f->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        f->VScroll2->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(f->VScroll1->value(), 1);
+        QCOMPARE(boxTexts(f), before);
+        QVERIFY(t.form<RecordForm>(QStringLiteral("frmadd")) == nullptr);
+        QVERIFY(t.show<RecordForm>(QStringLiteral("frmadd"))->VScroll1 == nullptr);
+    }
+
+    void formsDifferWhereTheyShould()
+    {
+        TestProgram t;
+        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        auto *print = t.show<frmPrint>(QStringLiteral("frmPrint"));
+        QCOMPARE(add->windowTitle(), QStringLiteral("Add & Delete Record"));
+        QCOMPARE(print->windowTitle(), QStringLiteral("PrintRecord"));
+        QCOMPARE(add->Record->caption(), QString(19, u' ') + QStringLiteral("Orvant Inc."));
+        QCOMPARE(print->Record->caption(), QString(27, u' ') + QStringLiteral("Orvant Inc."));
+        QCOMPARE(add->txtName->maxLength(), 20);
+        QCOMPARE(add->txtAddress->maxLength(), 50);
+        QCOMPARE(print->txtName->maxLength(), 32767);
+        QCOMPARE(add->lblofficephone->objectName(), QStringLiteral("lblofficephone"));
+        QCOMPARE(print->txtOfficePhone->objectName(), QStringLiteral("txtOfficePhone"));
+        QCOMPARE(print->lblPosititon->objectName(), QStringLiteral("lblPosititon"));
+        QCOMPARE(add->Data1->parentWidget(), add);          // in front of the frame
+        QCOMPARE(print->Data1->parentWidget(), print->Record); // inside the frame
+        QCOMPARE(add->size(), QSize(512, 489));
+    }
+
+    void aSaveByOneFormShowsInAnotherAfterRefresh()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann")});
+        auto *add = t.show<RecordForm>(QStringLiteral("frmadd"));
+        auto *find = t.show<RecordForm>(QStringLiteral("frmfind"));
+        Recordset *records = add->Data1->Recordset();
+        QVERIFY(records->AddNew());
+        add->txtName->setText(QStringLiteral("Zed"));
+        QVERIFY(add->Data1->UpdateRecord());
+
+        QVERIFY(find->Data1->Refresh());
+        clickArrow(find->Data1, 3);
+        QCOMPARE(find->txtName->text(), QStringLiteral("Zed"));
+    }
+};
+
+QTEST_MAIN(TestRecordForm)
+#include "tst_recordform.moc"
