@@ -24,5 +24,8 @@ int main(int argc, char *argv[])
     QObject::connect(&program, &Program::finished, &app, &QCoreApplication::quit);
 
     program.Show(QStringLiteral("frmsplash"));
-    return app.exec();
+    const int status = app.exec();
+    // Forms unloaded as the program ended close their stores now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
 }
