@@ -43,7 +43,7 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
     m_lastError.clear();
     m_created = false;
 
-    const ContactFileCheck::Result look = ContactFileCheck::inspect(m_path);
+    const ContactFileCheck::Result look = ContactFileCheck::inspect(m_path, settings.busyTimeoutMs);
     switch (look.verdict) {
     case ContactFileCheck::Verdict::Refused:
         return fail(look.message);

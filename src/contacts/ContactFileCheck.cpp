@@ -14,7 +14,6 @@
 namespace {
 
 constexpr char SqliteMagic[] = "SQLite format 3"; // followed by a NUL byte: 16 bytes in all
-constexpr int BusyTimeoutMs = 2000;
 
 QString quotedList(const QStringList &names)
 {
@@ -26,7 +25,7 @@ QString quotedList(const QStringList &names)
 
 } // namespace
 
-ContactFileCheck::Result ContactFileCheck::inspect(const QString &path)
+ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busyTimeoutMs)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -54,7 +53,7 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path)
         return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, why)};
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     const QString problem = tableProblem(db, path, &rc);
     sqlite3_close_v2(db);
 

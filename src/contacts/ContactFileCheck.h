@@ -27,7 +27,7 @@ public:
         QString message;
     };
 
-    static Result inspect(const QString &path);
+    static Result inspect(const QString &path, int busyTimeoutMs);
 
     // What is wrong with Table1 on an open connection, or an empty text when
     // it is a table with row ids and exactly the eight contact fields (in any
