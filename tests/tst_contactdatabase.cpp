@@ -175,9 +175,15 @@ private Q_SLOTS:
         QVERIFY(records.FindFirst(QStringLiteral("Name= ' '")));
         QCOMPARE(records.Bookmark(), RecordBookmark(4));
 
+        // Once keyed, opening again writes nothing.
+        records.close();
+        const QByteArray keyed = fileDigest(m_path);
+        QVERIFY(records.open(m_path));
+        records.close();
+        QCOMPARE(fileDigest(m_path), keyed);
+
         // Keys that no longer fit the folding (an older version, or changed by
         // hand) are rebuilt.
-        records.close();
         QCOMPARE(sqliteShell(m_path, QStringLiteral("UPDATE merivo_name_variant SET key = 'zzz';"
                                                     "UPDATE merivo_name_scheme SET version = 'older';")).errors,
                  QString());

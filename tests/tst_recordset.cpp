@@ -313,7 +313,7 @@ private Q_SLOTS:
 
         QTest::newRow("locked by another program") << "locked" << "locked";
         QTest::newRow("disk full") << "full" << "disk is full";
-        QTest::newRow("file deleted") << "gone" << "moved or deleted";
+        QTest::newRow("file moved away") << "gone" << "moved or deleted";
         QTest::newRow("read-only") << "read-only" << "read-only";
     }
 

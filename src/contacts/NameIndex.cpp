@@ -60,11 +60,6 @@ const std::vector<SchemaObject> &schemaObjects()
     return objects;
 }
 
-QString simplifiedSql(const QString &sql)
-{
-    return sql.simplified();
-}
-
 QString quotedIdentifier(const QString &name)
 {
     QString quoted = name;
@@ -169,7 +164,8 @@ int NameIndex::checkObjects(sqlite3 *db, bool &current)
     if (found.size() != qsizetype(schemaObjects().size()))
         return SQLITE_OK;
     for (const SchemaObject &object : schemaObjects()) {
-        if (simplifiedSql(found.value(object.name)) != simplifiedSql(object.sql))
+        // SQLite keeps the text as written, but may collapse blanks.
+        if (found.value(object.name).simplified() != object.sql.simplified())
             return SQLITE_OK;
     }
 
