@@ -1,11 +1,15 @@
 #include "merivo_config.h"
+#include "printing/ReportDefinition.h"
 #include "shell/MerivoForms.h"
 #include "shell/Module1.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/Program.h"
 #include "toolkit/QtDialogs.h"
+#include "toolkit/QtPrinter.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -18,12 +22,21 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDialogs dialogs;
-    Program program(dialogs, QStringLiteral(MERIVO_DATA_DIR));
+    QtPrinter printer;
+    Program program(dialogs, printer, QStringLiteral(MERIVO_DATA_DIR));
     Module1 module1;
     registerMerivoForms(program, module1);
     QObject::connect(&program, &Program::finished, &app, &QCoreApplication::quit);
 
     program.Show(QStringLiteral("frmsplash"));
+    // Once the splash is up: the default report definition where there is
+    // none yet. A definition that exists is the user's and stays as it is.
+    QTimer::singleShot(0, &program, [&program] {
+        QString error;
+        const QString path = QDir(program.dataDirectory()).filePath(ReportDefinitionFile::FileName);
+        if (ReportDefinitionFile::writeDefaultIfMissing(path, &error) == ReportDefinitionFile::Outcome::Failed)
+            qWarning("%s", qPrintable(error));
+    });
     const int status = app.exec();
     // Forms unloaded as the program ended close their stores now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,3 +1,4 @@
+#include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
@@ -81,13 +82,14 @@ class TestToolkit : public QObject
 
 private:
     ScriptedDialogs m_dialogs;
+    CapturingPrinter m_printer;
     int m_loadsA = 0;
     int m_loadsB = 0;
 
     std::unique_ptr<Program> makeProgram()
     {
         m_loadsA = m_loadsB = 0;
-        auto program = std::make_unique<Program>(m_dialogs, QStringLiteral("/nonexistent"));
+        auto program = std::make_unique<Program>(m_dialogs, m_printer, QStringLiteral("/nonexistent"));
         program->registerForm(QStringLiteral("A"), [this](Program &p) { return new SampleForm(p, QStringLiteral("A"), m_loadsA); });
         program->registerForm(QStringLiteral("B"), [this](Program &p) { return new SampleForm(p, QStringLiteral("B"), m_loadsB); });
         return program;

@@ -3,6 +3,7 @@
 #include "contacts/DataControl.h"
 #include "maintenance/FindByName.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/Program.h"
 
 #include <QLineEdit>
@@ -38,13 +39,31 @@ frmPrint::frmPrint(Program &program, UserNameSource currentUserName)
 
     // This form keeps its own focus order: the scroll bars, the boxes from
     // the bottom up, the buttons, and last the office phone box.
-    const QList<QWidget *> order = {VScroll2, VScroll1, txtWeb,  txtEmail, txtOfficeaddress, txtPosition, txtPhone,
-                                    txtAddress, txtName,  cmdFind, cmdExit,  cmdPrint,         txtOfficePhone};
+    const QList<QWidget *> order = {VScroll2,   VScroll1, txtWeb(0), txtEmail(1), txtOfficeaddress,
+                                    txtPosition, txtPhone, txtAddress, txtName, cmdFind,
+                                    cmdExit,    cmdPrint, txtOfficePhone};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     VScroll2->setFocus();
 
+    txtEmail(1)->setProperty("Index", txtEmail.index());
+    txtWeb(0)->setProperty("Index", txtWeb.index());
+
+    connect(cmdPrint, &QPushButton::clicked, this, &frmPrint::cmdPrint_Click);
     connect(cmdFind, &QPushButton::clicked, this, &frmPrint::cmdFind_Click);
+}
+
+void frmPrint::cmdPrint_Click()
+{
+    // An empty name is the one sign that no contact is on display.
+    if (txtName->text().isEmpty()) {
+        program().dialogs().messageBox(QString(), MsgBox::OkOnly, tr("No record available "));
+        txtName->setFocus();
+        return;
+    }
+    // The preview copies the values from this form while it loads.
+    program().Show(QStringLiteral("frmPrintpre"));
+    program().Unload(objectName());
 }
 
 void frmPrint::cmdFind_Click()

@@ -1,9 +1,12 @@
 #include "MDIMain.h"
 
+#include "printing/ReportControl.h"
+#include "printing/ReportDefinition.h"
 #include "toolkit/Program.h"
 #include "toolkit/Twips.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -49,6 +52,9 @@ MDIMain::MDIMain(Program &program)
     layout->setMenuBar(menuBar);
     layout->addWidget(workspace);
 
+    ReportControl1 = new ReportControl(program.dialogs(), program.printer(), this);
+    ReportControl1->setObjectName(QStringLiteral("ReportControl1"));
+
     setClientAreaTwips(6660, 4185, Border::Sizable);
     resize(width(), height() + menuBar->sizeHint().height());
 
@@ -89,6 +95,10 @@ void MDIMain::mnuprint_Click()
 
 void MDIMain::report_Click()
 {
+    // By number: 3 the report definition, 34 fresh data, 17 = 1 produces the report.
+    ReportControl1->assign(3, QDir(program().dataDirectory()).filePath(ReportDefinitionFile::FileName));
+    ReportControl1->assign(34, true);
+    ReportControl1->assign(17, QVariant::fromValue<qint16>(1));
 }
 
 void MDIMain::mnuabout_Click()

@@ -6,6 +6,7 @@ class QAction;
 class QMdiArea;
 class QMenu;
 class QMenuBar;
+class ReportControl;
 
 // The main window: an empty workspace under the menu that opens the record
 // forms, produces the report, shows the about box and ends the work.
@@ -34,4 +35,6 @@ public:
     QAction *mnuabout;
     QAction *mnuexit;
     QMdiArea *workspace;
+    // The report engine that "&Report" drives; it shows nothing of its own.
+    ReportControl *ReportControl1;
 };

@@ -8,6 +8,7 @@
 #include "maintenance/frmadd.h"
 #include "maintenance/frmfind.h"
 #include "printing/frmPrint.h"
+#include "printing/frmPrintpre.h"
 #include "toolkit/Program.h"
 
 void registerMerivoForms(Program &program, Module1 &module1)
@@ -21,4 +22,5 @@ void registerMerivoForms(Program &program, Module1 &module1)
     program.registerForm(QStringLiteral("frmadd"), [=](Program &p) { return new frmadd(p, currentUserName); });
     program.registerForm(QStringLiteral("frmfind"), [=](Program &p) { return new frmfind(p, currentUserName); });
     program.registerForm(QStringLiteral("frmPrint"), [=](Program &p) { return new frmPrint(p, currentUserName); });
+    program.registerForm(QStringLiteral("frmPrintpre"), [](Program &p) { return new frmPrintpre(p); });
 }

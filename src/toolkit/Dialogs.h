@@ -32,4 +32,14 @@ public:
 
     // The typed text, or the empty string when the user chooses Cancel.
     virtual QString inputBox(const QString &prompt, const QString &title) = 0;
+
+    // Where to save a file: the chosen path, or the empty string when the
+    // user cancels. `suggestedPath` gives the folder, name and suffix offered.
+    virtual QString saveFileName(const QString &caption, const QString &suggestedPath, const QString &filter)
+    {
+        Q_UNUSED(caption);
+        Q_UNUSED(suggestedPath);
+        Q_UNUSED(filter);
+        return QString();
+    }
 };

@@ -5,9 +5,10 @@
 #include <QApplication>
 #include <QTimer>
 
-Program::Program(Dialogs &dialogs, const QString &dataDirectory, QObject *parent)
+Program::Program(Dialogs &dialogs, Printer &printer, const QString &dataDirectory, QObject *parent)
     : QObject(parent)
     , m_dialogs(dialogs)
+    , m_printer(printer)
     , m_dataDirectory(dataDirectory)
 {
 }

@@ -10,6 +10,7 @@
 
 class Dialogs;
 class Form;
+class Printer;
 
 // The running program: one slot per form, holding that form's single
 // instance while it is open, and the services every form shares. Forms reach
@@ -24,10 +25,11 @@ class Program : public QObject
 public:
     using Factory = std::function<Form *(Program &)>;
 
-    Program(Dialogs &dialogs, const QString &dataDirectory, QObject *parent = nullptr);
+    Program(Dialogs &dialogs, Printer &printer, const QString &dataDirectory, QObject *parent = nullptr);
     ~Program() override;
 
     Dialogs &dialogs() const { return m_dialogs; }
+    Printer &printer() const { return m_printer; }
     // The fixed directory of the contact database and the report definition.
     QString dataDirectory() const { return m_dataDirectory; }
 
@@ -63,6 +65,7 @@ private:
     void bringToFront(const QString &name);
 
     Dialogs &m_dialogs;
+    Printer &m_printer;
     QString m_dataDirectory;
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<Form>> m_open;

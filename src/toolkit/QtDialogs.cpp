@@ -1,6 +1,8 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -71,4 +73,17 @@ QString QtDialogs::inputBox(const QString &prompt, const QString &title)
     const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal,
                                                QString(), &accepted);
     return accepted ? text : QString();
+}
+
+QString QtDialogs::saveFileName(const QString &caption, const QString &suggestedPath, const QString &filter)
+{
+    QFileDialog dialog(QApplication::activeWindow(), caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(filter);
+    // A name typed without its suffix still gets the one offered.
+    dialog.setDefaultSuffix(QFileInfo(suggestedPath).suffix());
+    dialog.selectFile(suggestedPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }

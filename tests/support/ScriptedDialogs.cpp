@@ -28,6 +28,11 @@ QString ScriptedDialogs::inputBox(const QString &prompt, const QString &title)
     return nextAnswer({Box::Input, prompt, 0, title});
 }
 
+QString ScriptedDialogs::saveFileName(const QString &caption, const QString &suggestedPath, const QString &)
+{
+    return nextAnswer({Box::SaveFile, caption, 0, suggestedPath});
+}
+
 QList<ScriptedDialogs::Box> ScriptedDialogs::takeAsked()
 {
     QList<Box> asked;

@@ -11,7 +11,9 @@ class ScriptedDialogs final : public Dialogs
 {
 public:
     struct Box {
-        enum Kind { Message, Input } kind;
+        // A save-file box keeps its caption as the prompt and the path it
+        // suggested as the title.
+        enum Kind { Message, Input, SaveFile } kind;
         QString prompt;
         int style = 0;
         std::optional<QString> title;
@@ -21,9 +23,12 @@ public:
     void answer(int result) { m_answers.append(QString::number(result)); }
     // The next input box returns `text` (the empty string stands for Cancel).
     void type(const QString &text) { m_answers.append(text); }
+    // The next save-file box returns `path` (the empty string stands for Cancel).
+    void saveAs(const QString &path) { m_answers.append(path); }
 
     int messageBox(const QString &prompt, int style, const std::optional<QString> &title) override;
     QString inputBox(const QString &prompt, const QString &title) override;
+    QString saveFileName(const QString &caption, const QString &suggestedPath, const QString &filter) override;
 
     const QList<Box> &asked() const { return m_asked; }
     // The boxes asked for since the last call, which forgets them.

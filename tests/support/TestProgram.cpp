@@ -7,7 +7,7 @@
 #include <QTest>
 
 TestProgram::TestProgram()
-    : m_program(std::make_unique<Program>(m_dialogs, m_dir.path()))
+    : m_program(std::make_unique<Program>(m_dialogs, m_printer, m_dir.path()))
 {
     registerMerivoForms(*m_program, m_module1);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CapturingPrinter.h"
 #include "ScriptedDialogs.h"
 #include "shell/Module1.h"
 #include "toolkit/Program.h"
@@ -16,6 +17,7 @@ public:
 
     Program &program() { return *m_program; }
     ScriptedDialogs &dialogs() { return m_dialogs; }
+    CapturingPrinter &printer() { return m_printer; }
     Module1 &module1() { return m_module1; }
     QString dataDirectory() const { return m_dir.path(); }
 
@@ -37,6 +39,7 @@ public:
 private:
     QTemporaryDir m_dir;
     ScriptedDialogs m_dialogs;
+    CapturingPrinter m_printer;
     Module1 m_module1;
     std::unique_ptr<Program> m_program;
 };

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+class Dialogs;
+class PrintDocument;
+
+// Saving a card or a report as a PDF file for the user: asks where, writes
+// the file and says how it went, in message boxes with the given title.
+class PdfExport
+{
+    Q_DECLARE_TR_FUNCTIONS(PdfExport)
+
+public:
+    // `what` names the document in the messages ("card", "report").
+    PdfExport(Dialogs &dialogs, const QString &what, const QString &boxTitle);
+
+    // The path written, or an empty text when the user cancelled or the
+    // file could not be written (the user has been told why).
+    QString save(const PrintDocument &document, const QString &suggestedName) const;
+
+    // After a print that failed: says why and offers the PDF file instead.
+    QString offerAfterPrintFailure(const PrintDocument &document, const QString &reason,
+                                   const QString &suggestedName) const;
+
+    // A file name made of `name` (characters that file systems refuse
+    // replaced), in the user's documents folder, ending in ".pdf".
+    static QString suggestedPath(const QString &name);
+
+private:
+    Dialogs &m_dialogs;
+    QString m_what;
+    QString m_boxTitle;
+};

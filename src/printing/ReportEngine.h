@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ReportDefinition.h"
+#include "ReportRows.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+#include <optional>
+
+struct Report;
+
+// Makes a report from a definition file: reads and checks the definition,
+// reads the rows and lays them out. Without fresh data, the rows read by
+// the previous run without fresh data serve again when they came from the
+// same source in the same order. Nothing here draws or opens a window.
+class ReportEngine
+{
+    Q_DECLARE_TR_FUNCTIONS(ReportEngine)
+
+public:
+    struct Produced
+    {
+        std::shared_ptr<const Report> report;
+        QString error; // for the user: names the file and what is wrong
+    };
+
+    Produced produce(const QString &definitionPath, bool freshData);
+
+private:
+    std::optional<ReportDefinition> m_lastDefinition;
+    std::shared_ptr<const ReportRows> m_lastRows;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QStringView>
+
+// How wide a text is on paper, in points.
+class TextMeasure
+{
+public:
+    virtual ~TextMeasure() = default;
+    virtual qreal advance(QStringView text) const = 0;
+};
+
+// One line of a wrapped text: a piece of it, with an ellipsis after it when
+// the text goes on but no line is left for it.
+struct TextLine
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    bool elided = false;
+
+    friend bool operator==(const TextLine &, const TextLine &) = default;
+};
+
+// The ellipsis that ends a text cut short.
+inline constexpr QChar Ellipsis = QChar(0x2026);
+
+// Breaks `text` into at most `maxLines` lines no wider than `width`: at a
+// line feed, else after the last blank that fits, else inside a word too
+// long for a line. The blanks at a break are dropped. When text remains
+// after the last line, that line is shortened so that an ellipsis fits
+// after it. An empty text is one empty line.
+QList<TextLine> wrapText(QStringView text, qreal width, int maxLines, const TextMeasure &measure);

@@ -1,0 +1,35 @@
+#include "PdfFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+PrintResult writePdf(const PrintDocument &document, const QString &path)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {false, QCoreApplication::translate("PdfFile", "%1 cannot be written: %2.")
+                           .arg(shownPath, file.errorString())};
+    }
+
+    PrintResult result;
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(document.title());
+        writer.setCreator(QStringLiteral("Merivo"));
+        writer.setPageLayout(document.pageLayout());
+        result = paintDocument(document, writer,
+                               QCoreApplication::translate("PdfFile", "%1 could not be written.").arg(shownPath));
+    }
+    if (!result) {
+        file.cancelWriting();
+        return result;
+    }
+    if (!file.commit()) {
+        return {false, QCoreApplication::translate("PdfFile", "%1 cannot be written: %2.")
+                           .arg(shownPath, file.errorString())};
+    }
+    return result;
+}

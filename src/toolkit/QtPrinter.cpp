@@ -1,0 +1,24 @@
+#include "QtPrinter.h"
+
+#include <QCoreApplication>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+PrintResult QtPrinter::print(const PrintDocument &document)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        return {false, QCoreApplication::translate("QtPrinter", "No default printer is set up on this computer.")};
+    }
+
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setDocName(document.title());
+    // A paper size the printer lacks keeps its own; the pages scale to fit.
+    printer.setPageLayout(document.pageLayout());
+    const QString refused = QCoreApplication::translate("QtPrinter", "The printer %1 did not accept the job.")
+                                .arg(info.printerName());
+    PrintResult result = paintDocument(document, printer, refused);
+    if (result && printer.printerState() == QPrinter::Error)
+        result = {false, refused};
+    return result;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "Printer.h"
+
+// The system's default printer through Qt's print support.
+class QtPrinter final : public Printer
+{
+public:
+    PrintResult print(const PrintDocument &document) override;
+};
