@@ -104,6 +104,26 @@ private Q_SLOTS:
         QCOMPARE(reposition.count(), 5);
     }
 
+    void keysBrowseWhileTheBarShows()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
+        auto *f = t.show<RecordForm>(QStringLiteral("frmadd"));
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
+        QTest::keyClick(f->txtName, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(f->txtName->text(), QStringLiteral("Cy"));
+        QTest::keyClick(f->txtName, Qt::Key_PageUp);
+        QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
+        QTest::keyClick(f->txtName, Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(f->Data1->caption(), QStringLiteral("Ann"));
+
+        f->Data1->hide(); // as while adding
+        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
+    }
+
     void exitAsksAndYesReturnsToTheMainWindow_data() { welcomesTheUserInCapitals_data(); }
 
     void exitAsksAndYesReturnsToTheMainWindow()

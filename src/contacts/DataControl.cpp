@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace {
@@ -93,6 +94,20 @@ DataControl::DataControl(QWidget *parent)
     connect(m_next, &QToolButton::clicked, this,
             [this]() { navigate(m_recordset->MoveNext(::Recordset::AtEdge::Stay)); });
     connect(m_last, &QToolButton::clicked, this, [this]() { navigate(m_recordset->MoveLast()); });
+
+    // The bar takes no focus, so that browsing also works from the keyboard
+    // its arrows answer keys wherever the focus is in the window; a hidden
+    // bar answers none.
+    const auto addKey = [this](const QKeySequence &key, QToolButton *arrow) {
+        auto *shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, arrow, &QToolButton::click);
+        arrow->setToolTip(tr("%1 (%2)").arg(arrow->toolTip(), key.toString(QKeySequence::NativeText)));
+    };
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_PageUp), m_first);
+    addKey(QKeySequence(Qt::Key_PageUp), m_previous);
+    addKey(QKeySequence(Qt::Key_PageDown), m_next);
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_PageDown), m_last);
 }
 
 DataControl::~DataControl() = default;
