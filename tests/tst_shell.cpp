@@ -6,6 +6,8 @@
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -368,6 +370,35 @@ private Q_SLOTS:
         t.settle();
         QCOMPARE(finished.count(), 1);
         QVERIFY(!t.program().isOpen(Main));
+    }
+
+    void everyControlHasAnAccessibleName_data()
+    {
+        QTest::addColumn<QString>("form");
+        for (const char *name : {"frmsplash", "frmlogin", "MDIMain", "frmabout", "frmadd", "frmfind", "frmPrint"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        QFETCH(QString, form);
+        TestProgram t;
+        Form *f = t.program().Show(form);
+        const QList<QWidget *> controls = f->findChildren<QWidget *>();
+        for (QWidget *control : controls) {
+            if (control->objectName().startsWith(QStringLiteral("qt_")))
+                continue; // Qt's own parts of a widget
+            auto *label = qobject_cast<QLabel *>(control);
+            const bool interactive = control->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton *>(control);
+            if (!interactive && !label)
+                continue;
+            if (label && label->text().isEmpty() && label->pixmap().isNull())
+                continue; // a message line with nothing to say yet
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).trimmed().isEmpty(),
+                     qPrintable(control->objectName() + QStringLiteral(" has no accessible name")));
+        }
     }
 
     void menuAccessKeys()

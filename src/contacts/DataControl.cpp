@@ -79,6 +79,7 @@ DataControl::DataControl(QWidget *parent)
       m_caption(new QLabel(this))
 {
     m_caption->setObjectName(QStringLiteral("caption"));
+    m_caption->setAccessibleName(tr("Current contact"));
     m_caption->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_caption->setIndent(4);

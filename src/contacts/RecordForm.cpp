@@ -51,6 +51,7 @@ QScrollBar *makeScrollBar(QWidget *container, const QString &name, int top)
     auto *bar = new QScrollBar(Qt::Vertical, container);
     bar->setObjectName(name);
     bar->setGeometry(pixelsFromTwips(QRect(ScrollBarLeft, top, ScrollBarWidth, 615)));
+    bar->setAccessibleName(name);
     // In front of the box it stands beside, so that it can be seen and moved.
     bar->raise();
     return bar;
@@ -111,6 +112,8 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
         *labels[i] = makeLabel(Record, labelName, tr(row.caption),
                                QRect(LabelLeft, row.top, LabelWidth, 375), labelFont);
         QLineEdit *box = makeTextBox(Record, boxName, QRect(BoxLeft, row.top, BoxWidth, row.height));
+        box->setAccessibleName((*labels[i])->text().chopped(1)); // the label's caption without its colon
+        (*labels[i])->setBuddy(box);
         QPalette p = box->palette();
         p.setColor(QPalette::Base, boxBackground);
         box->setPalette(p);

@@ -38,7 +38,9 @@ frmlogin::frmlogin(Program &program, Module1 &module1)
 
     txtpassword = makeTextBox(Frame1, QStringLiteral("txtpassword"), QRect(2160, 2640, 3855, 375));
     showTypingAsStars(txtpassword);
+    txtpassword->setAccessibleName(tr("Password"));
     txtlogin = makeTextBox(Frame1, QStringLiteral("txtlogin"), QRect(2160, 1920, 3855, 375));
+    txtlogin->setAccessibleName(tr("Login"));
     // The logo's top lies above the frame's top edge and is cut off there.
     imgLogo = makeLogo(Frame1, QStringLiteral("imgLogo"), QRect(120, -120, 1515, 1170));
     lblwarning = makeLabel(Frame1, QStringLiteral("lblwarning"), QString(), QRect(2280, 3360, 3615, 375),

@@ -3,6 +3,7 @@
 #include "Pictures.h"
 #include "Twips.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +75,7 @@ FrameBox::FrameBox(QWidget *container, const QString &name, const QString &capti
     setObjectName(name);
     setGeometry(pixelsFromTwips(twips));
     m_captionLabel->setObjectName(name + QStringLiteral("Caption"));
+    setAccessibleName(caption.trimmed());
     m_captionLabel->setTextFormat(Qt::PlainText);
     m_captionLabel->move(6, 0);
     m_captionLabel->setVisible(!caption.isEmpty());
@@ -128,6 +130,7 @@ PictureBox::PictureBox(QWidget *container, const QString &name, const QRect &twi
     , m_widthTwips(float(twips.width()))
 {
     setObjectName(name);
+    setAccessibleName(name);
     setGeometry(pixelsFromTwips(twips));
     setBackgroundColour(this, fill);
 }
@@ -160,6 +163,7 @@ QLabel *makeLogo(QWidget *container, const QString &name, const QRect &twips)
     image->setGeometry(pixelsFromTwips(twips));
     image->setScaledContents(true);
     image->setPixmap(Pictures::logo());
+    image->setAccessibleName(QCoreApplication::translate("Controls", "Merivo logo"));
     return image;
 }
 
