@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
   poppler-utils fonts-dejavu-core fonts-liberation2
+  desktop-file-utils appstream
 )
 
 missing=()
