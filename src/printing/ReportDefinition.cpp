@@ -133,10 +133,12 @@ std::optional<ReportColumn> readColumn(const QJsonValue &value, int number, QStr
 
 std::optional<QPageSize> pageSizeNamed(const QString &name)
 {
-    static const QList<QPageSize::PageSizeId> known = {QPageSize::A3, QPageSize::A4, QPageSize::A5,
-                                                        QPageSize::Letter, QPageSize::Legal};
-    for (QPageSize::PageSizeId id : known) {
-        if (QPageSize::name(id).compare(name, Qt::CaseInsensitive) == 0)
+    static const std::pair<const char *, QPageSize::PageSizeId> known[] = {
+        {"A3", QPageSize::A3}, {"A4", QPageSize::A4}, {"A5", QPageSize::A5},
+        {"Letter", QPageSize::Letter}, {"Legal", QPageSize::Legal},
+    };
+    for (const auto &[knownName, id] : known) {
+        if (name.compare(QLatin1String(knownName), Qt::CaseInsensitive) == 0)
             return QPageSize(id);
     }
     return std::nullopt;

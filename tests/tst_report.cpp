@@ -1,0 +1,642 @@
+#include "contacts/ContactRecord.h"
+#include "printing/Report.h"
+#include "printing/ReportControl.h"
+#include "printing/ReportDefinition.h"
+#include "printing/ReportEngine.h"
+#include "printing/ReportQuery.h"
+#include "printing/ReportWindow.h"
+#include "printing/TextWrap.h"
+#include "shell/MDIMain.h"
+#include "support/CapturingPrinter.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestProgram.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLocale>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using Box = ScriptedDialogs::Box;
+
+namespace {
+
+// A Table1 as the contact store makes it, filled with `contacts` in order.
+void writeContacts(const QString &path, const QList<QStringList> &contacts)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    QStringList columns;
+    for (const QString &name : contactFieldNames())
+        columns.append(QStringLiteral("\"%1\" TEXT NOT NULL DEFAULT ''").arg(name));
+    const QString create = QStringLiteral("CREATE TABLE IF NOT EXISTS Table1 (%1)").arg(columns.join(u','));
+    QCOMPARE(sqlite3_exec(db, create.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_stmt *insert = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "INSERT INTO Table1 VALUES (?,?,?,?,?,?,?,?)", -1, &insert, nullptr), SQLITE_OK);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (const QStringList &contact : contacts) {
+        for (int i = 0; i < ContactFieldCount; ++i) {
+            const QString value = contact.value(i);
+            sqlite3_bind_text16(insert, i + 1, value.utf16(), int(value.size() * 2), SQLITE_TRANSIENT);
+        }
+        QCOMPARE(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+}
+
+// A contact whose fields other than the name say whose they are.
+QStringList contact(const QString &name)
+{
+    QStringList values{name};
+    for (int i = 1; i < ContactFieldCount; ++i)
+        values.append(QStringLiteral("%1 · %2").arg(name).arg(i));
+    return values;
+}
+
+QString writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList column(const ReportRows &rows, int index)
+{
+    QStringList values;
+    for (qsizetype row = 0; row < rows.rowCount(); ++row)
+        values.append(rows.cell(row, index));
+    return values;
+}
+
+// One point per UTF-16 unit: wrapping and layout become plain arithmetic.
+class UnitMeasure final : public TextMeasure
+{
+public:
+    qreal advance(QStringView text) const override { return qreal(text.size()); }
+};
+
+const QByteArray ThreeColumns = R"({
+    "title": "People",
+    "source": { "database": "db2.mdb", "table": "Table1" },
+    "columns": [
+        { "field": "Email Address", "heading": "Mail", "width": 60 },
+        { "field": "name", "width": 40 },
+        { "field": "Website Address", "heading": "Web", "lines": 2 }
+    ],
+    "sort": { "field": "Name" }
+})";
+
+// Unicode names in an order the sort must change; two differ in letter case only.
+const QStringList UnsortedNames = {QStringLiteral("Zoë Ng"), QStringLiteral("bob"),   QStringLiteral("Émile"),
+                                   QStringLiteral("alice"),  QStringLiteral("Alice"), QStringLiteral("Ωmega"),
+                                   QStringLiteral("Дмитрий"), QStringLiteral("山田太郎")};
+const QStringList SortedNames = {QStringLiteral("alice"), QStringLiteral("Alice"),   QStringLiteral("bob"),
+                                 QStringLiteral("Émile"), QStringLiteral("Zoë Ng"),  QStringLiteral("Ωmega"),
+                                 QStringLiteral("Дмитрий"), QStringLiteral("山田太郎")};
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A program on the main window, with the default definition and contacts.
+    static MDIMain *mainWindow(TestProgram &t, const QStringList &names)
+    {
+        ReportDefinitionFile::writeDefaultIfMissing(definitionPath(t.dataDirectory()));
+        QList<QStringList> contacts;
+        for (const QString &name : names)
+            contacts.append(contact(name));
+        writeContacts(QDir(t.dataDirectory()).filePath(QStringLiteral("db2.mdb")), contacts);
+        return t.show<MDIMain>(QStringLiteral("MDIMain"));
+    }
+
+    static QString definitionPath(const QString &folder)
+    {
+        return QDir(folder).filePath(QStringLiteral("plimo.rpt"));
+    }
+
+private Q_SLOTS:
+    // --- the definition file ---------------------------------------------------
+
+    void definitionProblemsAreToldWithTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("text"); // null: no file at all
+        QTest::addColumn<QString>("problem");
+        const auto withColumn = [](const char *column) {
+            return QByteArray(R"({"source": {"database": "db2.mdb", "table": "Table1"}, "columns": [)") + column
+                 + "]}";
+        };
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("does not exist");
+        QTest::newRow("not JSON") << QByteArray(R"({"title": "x",)") << QStringLiteral("is not valid JSON");
+        QTest::newRow("not an object") << QByteArray("[1, 2]") << QStringLiteral("must be one object");
+        QTest::newRow("no source") << QByteArray(R"({"columns": [{"field": "Name"}]})")
+                                   << QStringLiteral("the definition has no \"source\"");
+        QTest::newRow("no columns") << QByteArray(R"({"source": {"database": "d", "table": "t"}})")
+                                    << QStringLiteral("\"columns\" must be a list");
+        QTest::newRow("empty columns") << withColumn("") << QStringLiteral("\"columns\" must be a list");
+        QTest::newRow("column without field") << withColumn(R"({"heading": "Name"})")
+                                              << QStringLiteral("column 1 has no \"field\"");
+        QTest::newRow("misspelt key") << withColumn(R"({"field": "Name"}, {"field": "Address", "widht": 30})")
+                                      << QStringLiteral("column 2 has an unknown key \"widht\"");
+        QTest::newRow("width out of range") << withColumn(R"({"field": "Name", "width": 0})")
+                                            << QStringLiteral("\"width\" of column 1 must be a number from 5 to 1000");
+        QTest::newRow("lines not whole") << withColumn(R"({"field": "Name", "lines": 1.5})")
+                                         << QStringLiteral("\"lines\" of column 1 must be a whole number");
+        QTest::newRow("orientation") << QByteArray(R"({"source": {"database": "d", "table": "t"},
+                                                      "columns": [{"field": "Name"}],
+                                                      "page": {"orientation": "sideways"}})")
+                                     << QStringLiteral("\"orientation\" of \"page\" must be \"portrait\" or "
+                                                       "\"landscape\", not \"sideways\"");
+        QTest::newRow("paper") << QByteArray(R"({"source": {"database": "d", "table": "t"},
+                                                "columns": [{"field": "Name"}], "page": {"size": "A9"}})")
+                               << QStringLiteral("\"size\" of \"page\" must be A3, A4, A5, Letter or Legal");
+    }
+
+    void definitionProblemsAreToldWithTheFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString path = definitionPath(dir.path());
+        if (!text.isNull())
+            writeFile(path, text);
+
+        const ReportDefinitionFile::Loaded loaded = ReportDefinitionFile::read(path);
+        QVERIFY(!loaded.definition);
+        QVERIFY2(loaded.error.startsWith(QStringLiteral("The report definition %1 ").arg(QDir::toNativeSeparators(path))),
+                 qPrintable(loaded.error));
+        QVERIFY2(loaded.error.contains(problem), qPrintable(loaded.error));
+    }
+
+    void theDefaultDefinitionListsEveryContactFieldByName()
+    {
+        QTemporaryDir dir;
+        const QString path = definitionPath(dir.path());
+        const ReportDefinitionFile::Loaded loaded = ReportDefinitionFile::parse(ReportDefinitionFile::defaultText(), path);
+        QVERIFY2(loaded.definition, qPrintable(loaded.error));
+        const ReportDefinition &definition = *loaded.definition;
+        QStringList fields;
+        for (const QString &name : contactFieldNames())
+            fields.append(name);
+        QCOMPARE(definition.fields(), fields);
+        QCOMPARE(definition.databasePath, QDir(dir.path()).filePath(QStringLiteral("db2.mdb")));
+        QCOMPARE(definition.table, QStringLiteral("Table1"));
+        QCOMPARE(definition.sortField, QStringLiteral("Name"));
+        QVERIFY(!definition.sortCaseSensitive);
+        QCOMPARE(definition.orientation, QPageLayout::Landscape);
+
+        // The columns fit across the page as given, without narrowing.
+        const ReportLayout layout = layoutReport(definition, ReportRows(8), UnitMeasure(), ReportMetrics());
+        const ReportColumnPlace &last = layout.columns.constLast();
+        QVERIFY(last.x + last.width <= layout.area.width());
+        QCOMPARE(last.width, definition.columns.constLast().widthMm * 72 / 25.4);
+    }
+
+    void theDefaultIsWrittenOnlyWhereNoneIs()
+    {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("new/folder/plimo.rpt"));
+        QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(path), ReportDefinitionFile::Outcome::Created);
+        QCOMPARE(readFile(path), ReportDefinitionFile::defaultText());
+
+        const QByteArray edited = R"({"title": "Mine"})";
+        writeFile(path, edited);
+        QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(path), ReportDefinitionFile::Outcome::AlreadyThere);
+        QCOMPARE(readFile(path), edited);
+
+        // A folder that cannot be made: a file stands in its place.
+        const QString blocked = QDir(dir.path()).filePath(QStringLiteral("new/folder/plimo.rpt/plimo.rpt"));
+        QString error;
+        QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(blocked, &error), ReportDefinitionFile::Outcome::Failed);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(QFileInfo(blocked).absolutePath())), qPrintable(error));
+    }
+
+    // --- reading the rows ------------------------------------------------------
+
+    void rowsComeWithTheNamedFieldsInOrder_data()
+    {
+        QTest::addColumn<bool>("sorted");
+        QTest::newRow("sorted by name, letter case aside") << true;
+        QTest::newRow("table order") << false;
+    }
+
+    void rowsComeWithTheNamedFieldsInOrder()
+    {
+        QFETCH(bool, sorted);
+        QTemporaryDir dir;
+        QList<QStringList> contacts;
+        for (const QString &name : UnsortedNames)
+            contacts.append(contact(name));
+        writeContacts(QDir(dir.path()).filePath(QStringLiteral("db2.mdb")), contacts);
+        QByteArray text = ThreeColumns;
+        if (!sorted)
+            text.replace(R"("sort": { "field": "Name" })", R"("page": { "size": "Letter" })");
+        const auto loaded = ReportDefinitionFile::parse(text, definitionPath(dir.path()));
+        QVERIFY2(loaded.definition, qPrintable(loaded.error));
+
+        const ReportQuery::Result result = ReportQuery::run(*loaded.definition);
+        QVERIFY2(result.rows, qPrintable(result.error));
+        const ReportRows &rows = *result.rows;
+        QCOMPARE(rows.columnCount(), 3);
+        const QStringList names = sorted ? SortedNames : UnsortedNames;
+        QCOMPARE(column(rows, 1), names);
+        for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+            QCOMPARE(rows.cell(row, 0), contact(names[row])[6]); // Email Address
+            QCOMPARE(rows.cell(row, 2), contact(names[row])[7]); // Website Address
+        }
+    }
+
+    void unusableSourcesAreToldWithTheFiles_data()
+    {
+        QTest::addColumn<QByteArray>("database"); // null: no file
+        QTest::addColumn<QByteArray>("from");     // replaced in the definition...
+        QTest::addColumn<QByteArray>("to");       // ...by this
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("no database") << QByteArray() << QByteArray() << QByteArray()
+                                     << QStringLiteral("the file does not exist");
+        QTest::newRow("not a database") << QByteArray(4096, 'x') << QByteArray() << QByteArray()
+                                        << QStringLiteral("file is not a database");
+        QTest::newRow("no such table") << QByteArray("contacts") << QByteArray("Table1") << QByteArray("Table2")
+                                       << QStringLiteral("it has no table \"Table2\"");
+        QTest::newRow("no such field") << QByteArray("contacts") << QByteArray("Website Address")
+                                       << QByteArray("Fax") << QStringLiteral("has no field \"Fax\"");
+        QTest::newRow("no such sort field") << QByteArray("contacts") << QByteArray(R"("field": "Name" })")
+                                            << QByteArray(R"("field": "Surname" })")
+                                            << QStringLiteral("has no field \"Surname\"");
+    }
+
+    void unusableSourcesAreToldWithTheFiles()
+    {
+        QFETCH(QByteArray, database);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString databasePath = QDir(dir.path()).filePath(QStringLiteral("db2.mdb"));
+        if (database == "contacts")
+            writeContacts(databasePath, {contact(QStringLiteral("Ann"))});
+        else if (!database.isNull())
+            writeFile(databasePath, database);
+        QByteArray text = ThreeColumns;
+        if (!from.isEmpty())
+            text.replace(from, to);
+        const QString path = writeFile(definitionPath(dir.path()), text);
+
+        ReportEngine engine;
+        const ReportEngine::Produced produced = engine.produce(path, true);
+        QVERIFY(!produced.report);
+        QVERIFY2(produced.error.contains(QDir::toNativeSeparators(databasePath)), qPrintable(produced.error));
+        QVERIFY2(produced.error.contains(QDir::toNativeSeparators(path)), qPrintable(produced.error));
+        QVERIFY2(produced.error.contains(problem), qPrintable(produced.error));
+    }
+
+    // --- layout --------------------------------------------------------------------
+
+    void wrapping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qreal>("width");
+        QTest::addColumn<int>("maxLines");
+        QTest::addColumn<QList<TextLine>>("lines");
+        QTest::newRow("fits") << QStringLiteral("abc") << 10.0 << 2 << QList<TextLine>{{0, 3, false}};
+        QTest::newRow("empty") << QString() << 10.0 << 2 << QList<TextLine>{{0, 0, false}};
+        QTest::newRow("at the last blank that fits")
+            << QStringLiteral("hello big world") << 9.0 << 3 << QList<TextLine>{{0, 9, false}, {10, 5, false}};
+        QTest::newRow("blank just past the line") << QStringLiteral("hello world") << 5.0 << 2
+                                                   << QList<TextLine>{{0, 5, false}, {6, 5, false}};
+        QTest::newRow("blanks at a break dropped") << QStringLiteral("ab    cd") << 3.0 << 2
+                                                    << QList<TextLine>{{0, 2, false}, {6, 2, false}};
+        QTest::newRow("word longer than a line") << QStringLiteral("abcdefghij") << 4.0 << 3
+                                                  << QList<TextLine>{{0, 4, false}, {4, 4, false}, {8, 2, false}};
+        QTest::newRow("line feed") << QStringLiteral("ab\ncd") << 10.0 << 2
+                                   << QList<TextLine>{{0, 2, false}, {3, 2, false}};
+        QTest::newRow("one line, cut") << QStringLiteral("one two three") << 7.0 << 1
+                                       << QList<TextLine>{{0, 6, true}};
+        QTest::newRow("last line cut") << QStringLiteral("aaa bbb ccc ddd eee") << 7.0 << 2
+                                       << QList<TextLine>{{0, 7, false}, {8, 6, true}};
+        QTest::newRow("cut after a line feed") << QStringLiteral("street\ntown\ncountry") << 20.0 << 2
+                                               << QList<TextLine>{{0, 6, false}, {7, 4, true}};
+        QTest::newRow("surrogate pairs kept whole") << QStringLiteral("😀😀") << 1.0 << 3
+                                                     << QList<TextLine>{{0, 2, false}, {2, 2, false}};
+    }
+
+    void wrapping()
+    {
+        QFETCH(QString, text);
+        QFETCH(qreal, width);
+        QFETCH(int, maxLines);
+        QFETCH(QList<TextLine>, lines);
+        const QList<TextLine> wrapped = wrapText(text, width, maxLines, UnitMeasure());
+        QCOMPARE(wrapped, lines);
+        for (const TextLine &line : wrapped)
+            QVERIFY(line.length + (line.elided ? 1 : 0) <= qMax<qsizetype>(width, 2));
+    }
+
+    void pagesHoldWholeRowsInOrderAndAsManyAsFit_data()
+    {
+        QTest::addColumn<int>("rowCount");
+        QTest::addColumn<bool>("landscape");
+        QTest::newRow("no rows") << 0 << false;
+        QTest::newRow("one row") << 1 << true;
+        QTest::newRow("a few pages") << 150 << false;
+        QTest::newRow("many pages") << 3000 << true;
+    }
+
+    void pagesHoldWholeRowsInOrderAndAsManyAsFit()
+    {
+        QFETCH(int, rowCount);
+        QFETCH(bool, landscape);
+        ReportDefinition definition;
+        definition.columns = {{QStringLiteral("A"), QStringLiteral("A"), 20, 1},
+                              {QStringLiteral("B"), QStringLiteral("B"), 20, 3}};
+        definition.orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+        ReportRows rows(2);
+        for (int row = 0; row < rowCount; ++row) {
+            rows.append(QString(row % 200, u'a'));                         // longer than a line, but one line
+            rows.append(QString(row % 7 * 30, u'b').replace(20, 1, u' ')); // one to three lines
+        }
+        const ReportMetrics metrics;
+        const ReportLayout layout = layoutReport(definition, rows, UnitMeasure(), metrics);
+
+        QVERIFY(!layout.pages.isEmpty());
+        qsizetype next = 0;
+        for (qsizetype p = 0; p < layout.pages.size(); ++p) {
+            const ReportPage &page = layout.pages[p];
+            QCOMPARE(page.firstRow, next);
+            QVERIFY(page.rowCount > 0 || rowCount == 0);
+            qreal used = 0;
+            for (qsizetype row = page.firstRow; row < page.firstRow + page.rowCount; ++row) {
+                const qreal width = layout.columns[1].textWidth;
+                const qsizetype lines = wrapText(rows.cell(row, 1), width, 3, UnitMeasure()).size();
+                QCOMPARE(qsizetype(layout.rowLines[size_t(row)]), std::max<qsizetype>(lines, 1));
+                used += layout.rowHeight(row);
+            }
+            QVERIFY(used <= layout.bodyHeight());
+            next = page.firstRow + page.rowCount;
+            // A page ends only when its next row would not fit.
+            if (next < rowCount)
+                QVERIFY(used + layout.rowHeight(next) > layout.bodyHeight());
+        }
+        QCOMPARE(next, qsizetype(rowCount));
+    }
+
+    void columnsTooWideAreNarrowedAlike()
+    {
+        ReportDefinition definition;
+        definition.columns = {{QStringLiteral("A"), QStringLiteral("A"), 300, 1},
+                              {QStringLiteral("B"), QStringLiteral("B"), 100, 1}};
+        const ReportLayout layout = layoutReport(definition, ReportRows(2), UnitMeasure(), ReportMetrics());
+        QCOMPARE(layout.columns[0].x, 0.0);
+        QCOMPARE(layout.columns[1].x, layout.columns[0].width);
+        QCOMPARE(layout.columns[0].width + layout.columns[1].width, layout.area.width());
+        QCOMPARE(layout.columns[0].width, 3 * layout.columns[1].width);
+    }
+
+    // --- the report control and the menu -----------------------------------------
+
+    void theReportCommandAssignsThreeMembersInOrderEachTime()
+    {
+        TestProgram t;
+        MDIMain *main = mainWindow(t, {QStringLiteral("Bob"), QStringLiteral("ann")});
+        QSignalSpy assigned(main->ReportControl1, &ReportControl::assigned);
+        QCOMPARE(main->ReportControl1->objectName(), QStringLiteral("ReportControl1"));
+
+        main->report->trigger();
+        main->report->trigger();
+
+        const QString path = QDir(t.dataDirectory()).filePath(QStringLiteral("plimo.rpt"));
+        QCOMPARE(assigned.size(), 6);
+        for (int run = 0; run < 2; ++run) {
+            const auto &file = assigned[run * 3];
+            const auto &fresh = assigned[run * 3 + 1];
+            const auto &action = assigned[run * 3 + 2];
+            QCOMPARE(file[0].toInt(), 3);
+            QCOMPARE(file[1].value<QVariant>().typeId(), int(QMetaType::QString));
+            QCOMPARE(file[1].value<QVariant>().toString(), path);
+            QCOMPARE(fresh[0].toInt(), 34);
+            QCOMPARE(fresh[1].value<QVariant>(), QVariant(true));
+            QCOMPARE(action[0].toInt(), 17);
+            QCOMPARE(action[1].value<QVariant>().typeId(), int(QMetaType::Short));
+            QCOMPARE(action[1].value<QVariant>().toInt(), 1);
+        }
+
+        // Two runs, two reports, each in a window of its own.
+        const QList<ReportWindow *> windows = main->ReportControl1->windows();
+        QCOMPARE(windows.size(), 2);
+        QVERIFY(windows[0] != windows[1]);
+        for (ReportWindow *window : windows) {
+            QVERIFY(window->isVisible());
+            QVERIFY(!window->isModal());
+            QCOMPARE(column(*window->document().report().rows, 0), (QStringList{QStringLiteral("ann"), QStringLiteral("Bob")}));
+        }
+        QVERIFY(t.dialogs().asked().isEmpty());
+    }
+
+    void reportProblemsAreToldWithTheFileName_data()
+    {
+        QTest::addColumn<QByteArray>("definition"); // null: no file
+        QTest::addColumn<bool>("database");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("missing definition") << QByteArray() << true << QStringLiteral("does not exist");
+        QTest::newRow("malformed definition") << QByteArray("{ \"title\": ") << true
+                                              << QStringLiteral("is not valid JSON");
+        QTest::newRow("unreadable database") << ReportDefinitionFile::defaultText() << false
+                                             << QStringLiteral("cannot be read");
+    }
+
+    void reportProblemsAreToldWithTheFileName()
+    {
+        QFETCH(QByteArray, definition);
+        QFETCH(bool, database);
+        QFETCH(QString, problem);
+        TestProgram t;
+        const QString path = definitionPath(t.dataDirectory());
+        const QString databasePath = QDir(t.dataDirectory()).filePath(QStringLiteral("db2.mdb"));
+        if (!definition.isNull())
+            writeFile(path, definition);
+        if (database)
+            writeContacts(databasePath, {contact(QStringLiteral("Ann"))});
+        else
+            writeFile(databasePath, "not a database, though the name says so");
+        auto *main = t.show<MDIMain>(QStringLiteral("MDIMain"));
+
+        t.dialogs().answer(MsgBox::Ok);
+        main->report->trigger();
+
+        const QList<Box> asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].style, int(MsgBox::OkOnly));
+        QCOMPARE(asked[0].title, std::optional<QString>(QStringLiteral("Report")));
+        QVERIFY2(asked[0].prompt.contains(QDir::toNativeSeparators(path)), qPrintable(asked[0].prompt));
+        QVERIFY2(asked[0].prompt.contains(problem), qPrintable(asked[0].prompt));
+        if (!database)
+            QVERIFY2(asked[0].prompt.contains(QDir::toNativeSeparators(databasePath)), qPrintable(asked[0].prompt));
+        QVERIFY(main->ReportControl1->windows().isEmpty());
+    }
+
+    void theControlRefusesWhatItDoesNotKnow_data()
+    {
+        QTest::addColumn<int>("member");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("unknown member") << 99 << QVariant(1);
+        QTest::newRow("file as a number") << 3 << QVariant(42);
+        QTest::newRow("fresh data as text") << 34 << QVariant(QStringLiteral("yes"));
+        QTest::newRow("action 2") << 17 << QVariant::fromValue<qint16>(2);
+        QTest::newRow("action as text") << 17 << QVariant(QStringLiteral("1"));
+    }
+
+    void theControlRefusesWhatItDoesNotKnow()
+    {
+        QFETCH(int, member);
+        QFETCH(QVariant, value);
+        ScriptedDialogs dialogs;
+        CapturingPrinter printer;
+        ReportControl control(dialogs, printer);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".")));
+        QVERIFY(!control.assign(member, value));
+        QVERIFY(!control.lastError().isEmpty());
+        QVERIFY(control.windows().isEmpty());
+        QVERIFY(dialogs.asked().isEmpty());
+    }
+
+    void freshDataDecidesWhetherRowsAreReadAgain()
+    {
+        QTemporaryDir dir;
+        const QString database = QDir(dir.path()).filePath(QStringLiteral("db2.mdb"));
+        writeContacts(database, {contact(QStringLiteral("Ann")), contact(QStringLiteral("Bob"))});
+        const QString path = writeFile(definitionPath(dir.path()), ThreeColumns);
+        ScriptedDialogs dialogs;
+        CapturingPrinter printer;
+        ReportControl control(dialogs, printer);
+        const auto rowsOfRun = [&] {
+            control.assign(ReportControl::Action, QVariant::fromValue<qint16>(1));
+            return control.windows().constLast()->document().report().rows->rowCount();
+        };
+        control.assign(ReportControl::ReportFile, path);
+
+        control.assign(ReportControl::FreshData, false);
+        QCOMPARE(rowsOfRun(), 2);
+        writeContacts(database, {contact(QStringLiteral("Cy"))});
+        QCOMPARE(rowsOfRun(), 2); // the rows read before serve again
+        control.assign(ReportControl::FreshData, true);
+        QCOMPARE(rowsOfRun(), 3);
+        QCOMPARE(control.windows().size(), 3);
+    }
+
+    void reportWindowsCloseWithTheMainWindow()
+    {
+        TestProgram t;
+        MDIMain *main = mainWindow(t, {QStringLiteral("Ann")});
+        main->report->trigger();
+        QPointer<ReportWindow> window = main->ReportControl1->windows().value(0);
+        QVERIFY(window);
+        main->mnuexit->trigger();
+        t.settle();
+        QVERIFY(window.isNull());
+    }
+
+    // --- the report window: pages, printing, PDF -------------------------------------
+
+    void theWindowPrintsEveryPageOrSaysWhyNot()
+    {
+        TestProgram t;
+        QStringList names;
+        for (int i = 0; i < 120; ++i)
+            names.append(QStringLiteral("Contact %1").arg(i, 3, 10, QLatin1Char('0')));
+        MDIMain *main = mainWindow(t, names);
+        main->report->trigger();
+        ReportWindow *window = main->ReportControl1->windows().value(0);
+        QVERIFY(window);
+        const int pages = window->document().pageCount();
+        QVERIFY(pages >= 3);
+        QCOMPARE(window->lblPage->text(), QStringLiteral("Page 1 of %1 (120 rows)").arg(pages));
+
+        window->cmdPrint->click();
+        QCOMPARE(t.printer().jobs().size(), 1);
+        const CapturingPrinter::Job &job = t.printer().jobs().first();
+        QCOMPARE(job.pages.size(), pages);
+        QCOMPARE(job.layout.orientation(), QPageLayout::Landscape);
+        QCOMPARE(job.title, QStringLiteral("Contacts"));
+        QVERIFY(job.pages.first() != job.pages.last());
+        QCOMPARE(window->lblStatus->text(), QStringLiteral("Sent to the printer."));
+
+        t.printer().failNext(QStringLiteral("The printer is off line."));
+        t.dialogs().answer(MsgBox::No);
+        window->cmdPrint->click();
+        const QList<Box> asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].style, int(MsgBox::YesNoExclamation));
+        QVERIFY(asked[0].prompt.contains(QStringLiteral("The report could not be printed: The printer is off line.")));
+        QCOMPARE(t.printer().jobs().size(), 1);
+        QCOMPARE(window->lblStatus->text(), QStringLiteral("Not printed."));
+    }
+
+    void aSavedPdfHoldsTheWholeReport()
+    {
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        TestProgram t;
+        QStringList names = UnsortedNames;
+        for (int i = 0; i < 60; ++i)
+            names.append(QStringLiteral("Filler %1").arg(i, 2, 10, QLatin1Char('0')));
+        MDIMain *main = mainWindow(t, names);
+        main->report->trigger();
+        ReportWindow *window = main->ReportControl1->windows().value(0);
+        QVERIFY(window);
+        const int pages = window->document().pageCount();
+        QVERIFY(pages >= 2);
+
+        const QString pdf = QDir(t.dataDirectory()).filePath(QStringLiteral("report.pdf"));
+        t.dialogs().saveAs(pdf);
+        t.dialogs().answer(MsgBox::Ok);
+        window->cmdSavePdf->click();
+        const QList<Box> asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(asked[0].title->endsWith(QStringLiteral("/Contacts.pdf")));
+        QVERIFY(asked[1].prompt.contains(QStringLiteral("was saved as")));
+
+        QProcess process;
+        process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString text = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY(text.contains(QStringLiteral("Contacts")));
+        QVERIFY(text.contains(QLocale().toString(QDate::currentDate(), QLocale::LongFormat)));
+        QVERIFY(text.contains(QStringLiteral("Page 1 of %1").arg(pages)));
+        QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(pages)));
+        // Every name, letters of every alphabet intact, in report order.
+        qsizetype at = 0;
+        for (const QString &name : SortedNames) {
+            if (name == QStringLiteral("山田太郎"))
+                continue; // drawn in a fallback font, which a system may lack
+            const qsizetype found = text.indexOf(name, at);
+            QVERIFY2(found >= 0, qPrintable(name));
+            at = found + name.size();
+        }
+        QVERIFY(text.contains(QStringLiteral("Émile · 4"))); // a field other than the name
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
