@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Drives the real program under Xvfb with real X input, as a user would:
+# log in, add three contacts, browse, find, edit, delete, print a card,
+# produce the report and exit; then checks the database with the sqlite3
+# shell. A failure leaves a screenshot in the output folder.
+#   run-e2e.sh PROGRAM DATA_DIR OUTPUT_DIR
+set -uo pipefail
+program=$1 data=$2 output=$3
+mkdir -p "$output"
+rm -rf "$data"
+export ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb
+
+step_name="start"
+step() { step_name="$*"; echo "== $step_name"; }
+
+screenshot() { import -window root "$output/$1" 2>/dev/null || true; }
+
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null
+  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED at '$step_name': $*" >&2
+  echo "windows on screen:" >&2
+  xdotool search --onlyvisible --name '.' getwindowname %@ 2>/dev/null | sed 's/^/  /' >&2
+  screenshot e2e-failure.png
+  echo "screenshot: $output/e2e-failure.png" >&2
+  exit 1
+}
+
+# A free display of our own.
+for n in $(seq 70 99); do
+  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+export DISPLAY=$display
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+wm=$!
+sleep 0.5
+
+window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+
+# Waits for a window with exactly this title and gives it the keyboard.
+expect_window() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(window_id "$1")
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || fail "no window titled '$1'"
+  xdotool windowactivate --sync "$id" >/dev/null 2>&1 || xdotool windowfocus --sync "$id" >/dev/null 2>&1
+  sleep 0.2
+}
+
+expect_no_window() {
+  for _ in $(seq 50); do
+    [ -z "$(window_id "$1")" ] && return 0
+    sleep 0.1
+  done
+  fail "window '$1' is still open"
+}
+
+press() { xdotool key --clearmodifiers "$@"; sleep 0.25; }
+typed() { xdotool type --delay 25 "$1"; sleep 0.1; }
+
+# Answers the message box with this title by pressing its default button.
+answer() {
+  expect_window "$1"
+  press Return
+  expect_no_window "$1"
+}
+
+"$program" &
+app=$!
+
+step "splash, then login"
+expect_window "Login"
+typed "tester"
+press Tab
+typed "qard"
+press Return
+expect_no_window "Login"
+expect_window "Merivo"
+
+step "open the Add & Delete form from the menu"
+press alt+b
+press a
+expect_window "Add & Delete Record"
+
+add_contact() { # name address phone
+  press alt+a
+  answer "Add"
+  typed "$1"; press Tab
+  typed "$2"; press Tab
+  typed "$3"
+  press Return # Save
+  sleep 0.3
+}
+step "add three contacts"
+add_contact "Ann Archer" "1 Apple Road" "111"
+add_contact "Bob Baker" "2 Bread Street" "222"
+add_contact "Cy Cooper" "3 Cask Lane" "333"
+
+step "browse to the last contact and back"
+press Page_Down
+press Page_Down
+press Page_Up
+
+step "find a contact by name"
+press alt+f
+expect_window "Find"
+typed "cy cooper"
+press Return
+expect_no_window "Find"
+expect_window "Add & Delete Record"
+
+step "delete the contact on show"
+press alt+d
+answer "Plimo"
+
+step "leave the Add & Delete form"
+press alt+x
+answer "Exit"
+expect_no_window "Add & Delete Record"
+expect_window "Merivo"
+
+step "find and edit a contact"
+press alt+b
+press u
+expect_window "Find & Edit Record"
+press alt+f
+expect_window "Find"
+typed "BOB BAKER"
+press Return
+expect_window "Find & Edit Record"
+press Return # Edit is the default button after a search
+answer "Edit"
+press ctrl+a
+typed "Robert Baker"
+press Return # Update
+sleep 0.3
+press alt+x
+answer "Exit"
+expect_no_window "Find & Edit Record"
+
+if [ -n "${E2E_PRINTING:-1}" ] && [ -f "$(dirname "$0")/printing-steps.sh" ]; then
+  # shellcheck source=/dev/null
+  . "$(dirname "$0")/printing-steps.sh"
+fi
+
+step "exit"
+expect_window "Merivo"
+press alt+x
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "the program is still running after Exit"
+wait "$app"; status=$?
+app=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+
+step "check the stored contacts"
+stored=$(sqlite3 "$data/db2.mdb" 'SELECT "Name" || "|" || "Address" || "|" || "Phone Number" FROM Table1 ORDER BY rowid;')
+expected=$'Ann Archer|1 Apple Road|111\nRobert Baker|2 Bread Street|222'
+if [ "$stored" != "$expected" ]; then
+  fail "stored contacts differ:
+$stored"
+fi
+[ "$(sqlite3 "$data/db2.mdb" 'PRAGMA integrity_check;')" = "ok" ] || fail "integrity check"
+echo "end-to-end run passed"
