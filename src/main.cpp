@@ -1,5 +1,6 @@
 #include "merivo_config.h"
 #include "printing/ReportDefinition.h"
+#include "shell/DailyBackup.h"
 #include "shell/MerivoForms.h"
 #include "shell/Module1.h"
 #include "toolkit/Pictures.h"
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     QObject::connect(&program, &Program::finished, &app, &QCoreApplication::quit);
 
     program.Show(QStringLiteral("frmsplash"));
+    DailyBackup dailyBackup(QDir(program.dataDirectory()).filePath(QStringLiteral("db2.mdb")));
     // Once the splash is up: the default report definition where there is
     // none yet. A definition that exists is the user's and stays as it is.
     QTimer::singleShot(0, &program, [&program] {

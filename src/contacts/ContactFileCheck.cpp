@@ -1,6 +1,7 @@
 #include "contacts/ContactFileCheck.h"
 
 #include "contacts/ContactRecord.h"
+#include "contacts/LegacyDatabaseFile.h"
 #include "contacts/SqliteStatement.h"
 
 #include <QFile>
@@ -38,9 +39,16 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busy
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, file.errorString())};
-    const QByteArray head = file.read(16);
+    const QByteArray head = file.read(qMax<qint64>(16, LegacyDatabaseFile::SignatureLength));
     file.close();
-    if (head != QByteArray(SqliteMagic, sizeof SqliteMagic)) {
+    if (head.left(16) != QByteArray(SqliteMagic, sizeof SqliteMagic)) {
+        if (LegacyDatabaseFile::hasSignature(head)) {
+            return {Verdict::Refused,
+                    tr("%1 is the database of an older address book, not a Merivo contact database; it was left "
+                       "untouched. Its contacts can be imported: move it elsewhere and run \"merivo-tool import\" "
+                       "on it.")
+                        .arg(path)};
+        }
         return {Verdict::Refused,
                 tr("%1 is not a Merivo contact database: it is not an SQLite database file.").arg(path)};
     }

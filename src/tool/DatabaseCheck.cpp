@@ -1,0 +1,72 @@
+#include "tool/DatabaseCheck.h"
+
+#include "contacts/DatabaseBackup.h"
+#include "contacts/NameIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <optional>
+
+namespace {
+
+// The first column of the first row of a query; nothing when it fails.
+std::optional<QString> single(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    std::optional<QString> result;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    return result;
+}
+
+} // namespace
+
+bool DatabaseCheck::run(const QString &path)
+{
+    m_report.clear();
+    m_problem.clear();
+    if (!DatabaseBackup::verify(path, &m_problem))
+        return false;
+
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        m_problem = tr("Could not read %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_close_v2(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, DatabaseBackup::BusyTimeoutMs);
+    const QString contacts = single(db, "SELECT count(*) FROM Table1").value_or(QStringLiteral("?"));
+    const QString unnamed =
+        single(db, "SELECT count(*) FROM Table1 WHERE trim(ifnull(\"Name\", '')) = ''").value_or(QStringLiteral("?"));
+    const QString names =
+        single(db, "SELECT count(DISTINCT \"Name\") FROM Table1 WHERE \"Name\" IS NOT NULL").value_or(QStringLiteral("?"));
+    const std::optional<QString> scheme = single(db, "SELECT version FROM merivo_name_scheme");
+    // Names neither keyed nor waiting to be: Find would not find them.
+    const std::optional<QString> unkeyed = single(
+        db, "SELECT count(*) FROM (SELECT DISTINCT \"Name\" AS name FROM Table1 WHERE \"Name\" IS NOT NULL) "
+            "WHERE name NOT IN (SELECT name FROM merivo_name_variant) "
+            "AND name NOT IN (SELECT name FROM merivo_name_pending)");
+    sqlite3_close_v2(db);
+
+    m_report.append(tr("%1: no problems found.").arg(path));
+    m_report.append(tr("Contacts: %1 (without a name: %2).").arg(contacts, unnamed));
+    m_report.append(tr("Different names: %1.").arg(names));
+    if (scheme != NameIndex::schemeVersion()) {
+        m_report.append(tr("Name keys: to be made when Merivo next opens the file."));
+    } else if (unkeyed && unkeyed->toLongLong() > 0) {
+        m_problem = tr("%1: %2 names have no name key, so Find cannot find them.").arg(path, *unkeyed);
+        return false;
+    } else {
+        m_report.append(tr("Name keys: up to date."));
+    }
+    m_report.append(tr("Size: %1 bytes.").arg(QFileInfo(path).size()));
+    const QDir backups(DatabaseBackup::backupFolder(path));
+    const QString pattern = QFileInfo(path).completeBaseName() + QStringLiteral("-*");
+    m_report.append(tr("Backups in %1: %2.").arg(backups.path()).arg(backups.entryList({pattern}, QDir::Files).size()));
+    return true;
+}

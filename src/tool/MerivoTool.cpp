@@ -1,0 +1,236 @@
+#include "tool/MerivoTool.h"
+
+#include "contacts/DatabaseBackup.h"
+#include "merivo_config.h"
+#include "tool/ContactExport.h"
+#include "tool/ContactImport.h"
+#include "tool/DatabaseCheck.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+
+namespace {
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+}
+
+} // namespace
+
+MerivoTool::MerivoTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase)
+    : m_output(output), m_errors(errors), m_database(defaultDatabase)
+{
+}
+
+QString MerivoTool::helpText() const
+{
+    return tr("Usage: merivo-tool [--database PATH] COMMAND [ARGUMENTS]\n"
+              "\n"
+              "Imports, exports, backs up and checks Merivo's contact database,\n"
+              "%1 unless --database names another.\n"
+              "\n"
+              "Commands:\n"
+              "  export --format vcard|csv [--vcard-version 4.0|3.0] [FILE]\n"
+              "      Writes every contact as vCards (version 4.0 unless 3.0 is asked for) or as\n"
+              "      CSV with a header row of the eight field names, UTF-8, to FILE or to\n"
+              "      standard output.\n"
+              "  import [--format vcard|csv|mdb] FILE\n"
+              "      Adds the contacts of a vCard file (2.1, 3.0 or 4.0), a CSV file with a\n"
+              "      header row, or the .mdb database of an older address book (read with\n"
+              "      mdb-export from mdbtools): all of them or, on any error, none. Exact\n"
+              "      duplicates of stored contacts are skipped; the report says what was\n"
+              "      not kept. The format is recognised by content unless given.\n"
+              "  backup [FILE]\n"
+              "      Copies the database consistently, even while Merivo is running, to FILE\n"
+              "      or to backups/%2-DATE-TIME.%3 beside it.\n"
+              "  restore FILE\n"
+              "      Replaces the database with the copy in FILE once the copy has passed\n"
+              "      the integrity check; the current database is kept in backups/ first.\n"
+              "  check\n"
+              "      Runs the integrity check and counts the contacts.\n"
+              "\n"
+              "Options:\n"
+              "  --database PATH  the contact database to work on\n"
+              "  -h, --help       shows this text\n"
+              "  --version        shows the version\n")
+        .arg(m_database, QFileInfo(m_database).completeBaseName(), QFileInfo(m_database).suffix());
+}
+
+int MerivoTool::fail(const QString &message, int status)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    m_errors.write((QStringLiteral("merivo-tool: ") + line + QLatin1Char('\n')).toUtf8());
+    return status;
+}
+
+void MerivoTool::say(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        m_output.write((line + QLatin1Char('\n')).toUtf8());
+}
+
+int MerivoTool::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption vcardVersion(QStringLiteral("vcard-version"), QString(), QStringLiteral("VERSION"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({database, format, vcardVersion, help, version});
+    if (!parser.parse(QStringList{QStringLiteral("merivo-tool")} + arguments))
+        return fail(parser.errorText() + tr(" See merivo-tool --help."), Usage);
+
+    if (parser.isSet(help)) {
+        m_output.write(helpText().toUtf8());
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        say({QStringLiteral("merivo-tool %1").arg(QStringLiteral(MERIVO_VERSION))});
+        return Success;
+    }
+    if (parser.isSet(database))
+        m_database = parser.value(database);
+    if (m_database.isEmpty())
+        return fail(tr("--database needs the path of a contact database."), Usage);
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return fail(tr("no command given. See merivo-tool --help."), Usage);
+    const QString command = positional.takeFirst();
+    const auto allow = [&](bool formatAllowed, bool versionAllowed, qsizetype least, qsizetype most) {
+        if (!formatAllowed && parser.isSet(format))
+            return fail(tr("%1 takes no --format.").arg(command), Usage);
+        if (!versionAllowed && parser.isSet(vcardVersion))
+            return fail(tr("%1 takes no --vcard-version.").arg(command), Usage);
+        if (positional.size() < least)
+            return fail(tr("%1 needs a file name. See merivo-tool --help.").arg(command), Usage);
+        if (positional.size() > most)
+            return fail(tr("%1 takes no more than %n file name(s): %2 is one too many.", nullptr, int(most))
+                            .arg(command, positional.at(most)),
+                        Usage);
+        return int(Success);
+    };
+
+    int status;
+    if (command == QLatin1String("export")) {
+        if ((status = allow(true, true, 0, 1)) != Success)
+            return status;
+        return exportContacts(parser.value(format), parser.value(vcardVersion), positional);
+    }
+    if (command == QLatin1String("import")) {
+        if ((status = allow(true, false, 1, 1)) != Success)
+            return status;
+        return importContacts(parser.value(format), positional.constFirst());
+    }
+    if (command == QLatin1String("backup")) {
+        if ((status = allow(false, false, 0, 1)) != Success)
+            return status;
+        return backup(positional);
+    }
+    if (command == QLatin1String("restore")) {
+        if ((status = allow(false, false, 1, 1)) != Success)
+            return status;
+        return restore(positional.constFirst());
+    }
+    if (command == QLatin1String("check")) {
+        if ((status = allow(false, false, 0, 0)) != Success)
+            return status;
+        return check();
+    }
+    return fail(tr("unknown command %1. See merivo-tool --help.").arg(command), Usage);
+}
+
+int MerivoTool::exportContacts(const QString &format, const QString &vcardVersion, const QStringList &files)
+{
+    if (format.isEmpty())
+        return fail(tr("export needs --format vcard or --format csv."), Usage);
+    const std::optional<ContactExport::Format> chosen = ContactExport::formatNamed(format, vcardVersion);
+    if (!chosen) {
+        if (format != QLatin1String("vcard") && format != QLatin1String("csv"))
+            return fail(tr("unknown format %1: export writes vcard or csv.").arg(format), Usage);
+        if (format == QLatin1String("csv"))
+            return fail(tr("--vcard-version goes with --format vcard only."), Usage);
+        return fail(tr("unknown vCard version %1: export writes 4.0 or 3.0.").arg(vcardVersion), Usage);
+    }
+
+    ContactExport exporter;
+    if (files.isEmpty()) {
+        if (!exporter.run(m_database, *chosen, m_output))
+            return fail(exporter.lastError());
+        return Success;
+    }
+    // The file appears whole or not at all; an existing one stays as it was
+    // when the export fails.
+    QSaveFile file(files.constFirst());
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(tr("Could not write %1: %2").arg(files.constFirst(), file.errorString()));
+    if (!exporter.run(m_database, *chosen, file)) {
+        file.cancelWriting();
+        return fail(exporter.lastError());
+    }
+    if (!file.commit())
+        return fail(tr("Could not write %1: %2").arg(files.constFirst(), file.errorString()));
+    say({tr("Exported %1 contacts from %2 to %3.").arg(exporter.count()).arg(m_database, files.constFirst())});
+    return Success;
+}
+
+int MerivoTool::importContacts(const QString &format, const QString &file)
+{
+    ContactImport::Format chosen = ContactImport::Format::Detect;
+    if (!format.isEmpty()) {
+        const std::optional<ContactImport::Format> named = ContactImport::formatNamed(format);
+        if (!named)
+            return fail(tr("unknown format %1: import reads vcard, csv or mdb.").arg(format), Usage);
+        chosen = *named;
+    }
+    ContactImport import;
+    if (!import.run(file, m_database, chosen))
+        return fail(import.lastError());
+    say(import.report().lines(file, m_database));
+    return Success;
+}
+
+int MerivoTool::backup(const QStringList &files)
+{
+    const QString target = files.isEmpty() ? DatabaseBackup::backupPath(m_database, timeStamp()) : files.constFirst();
+    QString error;
+    if (!DatabaseBackup::copy(m_database, target, &error))
+        return fail(error);
+    say({tr("Backed up %1 to %2.").arg(m_database, target)});
+    return Success;
+}
+
+int MerivoTool::restore(const QString &file)
+{
+    QString error;
+    if (!DatabaseBackup::verify(file, &error))
+        return fail(tr("Not restored: %1").arg(error));
+    QStringList lines;
+    if (QFileInfo::exists(m_database)) {
+        const QString kept = DatabaseBackup::backupPath(m_database, QStringLiteral("before-restore-") + timeStamp());
+        // A damaged or foreign file is kept byte for byte.
+        if (!DatabaseBackup::copy(m_database, kept, &error) && !DatabaseBackup::copyFile(m_database, kept, &error))
+            return fail(tr("Not restored: the current database could not be kept: %1").arg(error));
+        lines.append(tr("Kept the current database as %1.").arg(kept));
+    }
+    if (!DatabaseBackup::replaceContents(file, m_database, &error))
+        return fail(tr("Not restored: %1").arg(error));
+    lines.append(tr("Restored %1 from %2.").arg(m_database, file));
+    say(lines);
+    return Success;
+}
+
+int MerivoTool::check()
+{
+    DatabaseCheck checking;
+    if (!checking.run(m_database))
+        return fail(checking.problem());
+    say(checking.report());
+    return Success;
+}

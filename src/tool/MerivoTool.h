@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+// The commands of merivo-tool: export, import, backup, restore and check.
+// Results and exported data go to output; a failure is one plain line on
+// errors. Exit status 0 on success, 1 when a command failed, 2 when the
+// command line was wrong.
+class MerivoTool
+{
+    Q_DECLARE_TR_FUNCTIONS(MerivoTool)
+
+public:
+    enum Status { Success = 0, Failure = 1, Usage = 2 };
+
+    MerivoTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase);
+
+    // arguments without the program's name.
+    int run(const QStringList &arguments);
+    QString helpText() const;
+
+private:
+    int exportContacts(const QString &format, const QString &vcardVersion, const QStringList &files);
+    int importContacts(const QString &format, const QString &file);
+    int backup(const QStringList &files);
+    int restore(const QString &file);
+    int check();
+
+    int fail(const QString &message, int status = Failure);
+    void say(const QStringList &lines);
+
+    QIODevice &m_output;
+    QIODevice &m_errors;
+    QString m_database;
+};
