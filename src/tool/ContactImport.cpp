@@ -35,10 +35,11 @@ std::optional<QByteArray> asUtf8(QByteArrayView bytes, bool eightBitToo)
     return std::nullopt;
 }
 
-QString firstLine(const QByteArray &text)
+// mdb-export tells what went wrong in its last line.
+QString lastLine(const QByteArray &text)
 {
     const QList<QByteArray> lines = text.trimmed().split('\n');
-    return QString::fromLocal8Bit(lines.isEmpty() ? QByteArray() : lines.constFirst()).trimmed();
+    return QString::fromLocal8Bit(lines.isEmpty() ? QByteArray() : lines.constLast()).trimmed();
 }
 
 } // namespace
@@ -216,7 +217,7 @@ bool readContactTable(const QString &path, QByteArray &csv, QString *error)
     process.waitForFinished(-1);
     csv = process.readAllStandardOutput();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        const QString why = firstLine(process.readAllStandardError());
+        const QString why = lastLine(process.readAllStandardError());
         *error = ContactImport::tr("mdb-export could not read the contact table Table1 of %1%2")
                      .arg(path, why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + why);
         return false;

@@ -214,8 +214,12 @@ int MerivoTool::restore(const QString &file)
     QStringList lines;
     if (QFileInfo::exists(m_database)) {
         const QString kept = DatabaseBackup::backupPath(m_database, QStringLiteral("before-restore-") + timeStamp());
-        // A damaged or foreign file is kept byte for byte.
-        if (!DatabaseBackup::copy(m_database, kept, &error) && !DatabaseBackup::copyFile(m_database, kept, &error))
+        // A sound database is copied consistently; a damaged or foreign
+        // file byte for byte, as it is.
+        QString problem;
+        const bool keptOk = DatabaseBackup::verify(m_database, &problem) ? DatabaseBackup::copy(m_database, kept, &error)
+                                                                        : DatabaseBackup::copyFile(m_database, kept, &error);
+        if (!keptOk)
             return fail(tr("Not restored: the current database could not be kept: %1").arg(error));
         lines.append(tr("Kept the current database as %1.").arg(kept));
     }
