@@ -61,7 +61,7 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
             m_lastError = tr("Could not write the contacts: %1").arg(out.errorString());
             return false;
         }
-        block.clear();
+        block.resize(0); // keeps the allocation for the next block
         return true;
     };
 
