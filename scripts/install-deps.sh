@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool imagemagick openbox x11-utils
   poppler-utils fonts-dejavu-core fonts-liberation2
   desktop-file-utils appstream
+  abook mdbtools python3-vobject
 )
 
 missing=()
