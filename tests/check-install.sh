@@ -7,7 +7,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/merivo share/applications/merivo.desktop share/metainfo/org.merivo.Merivo.metainfo.xml \
+for file in bin/merivo bin/merivo-tool share/applications/merivo.desktop share/metainfo/org.merivo.Merivo.metainfo.xml \
             share/icons/hicolor/256x256/apps/merivo.png share/icons/hicolor/48x48/apps/merivo.png; do
   [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
