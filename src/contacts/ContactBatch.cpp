@@ -10,7 +10,7 @@ namespace {
 
 // A larger page cache than a store's: the indexes on the names take random
 // inserts, which would otherwise spill pages to disk before the commit.
-constexpr char BatchCacheSize[] = "PRAGMA cache_size=-32768"; // 32 MiB
+constexpr char BatchCacheSize[] = "PRAGMA cache_size=-16384"; // 16 MiB
 
 using FieldViews = std::array<QByteArrayView, ContactFieldCount>;
 

@@ -69,19 +69,13 @@ bool ContactImport::run(const QString &file, const QString &databasePath, Format
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
         return fail(tr("Could not read %1: %2").arg(file, input.errorString()));
-    // A mapped file costs no copy; the pages are read as the parse goes on.
-    QByteArray contents;
-    QByteArrayView data;
-    if (input.size() > 0) {
-        if (uchar *mapped = input.map(0, input.size()))
-            data = QByteArrayView(reinterpret_cast<const char *>(mapped), input.size());
-    }
-    if (data.isEmpty()) {
-        contents = input.readAll();
-        if (input.error() != QFileDevice::NoError)
-            return fail(tr("Could not read %1: %2").arg(file, input.errorString()));
-        data = contents;
-    }
+    // Read whole rather than mapped: a file that another program shortens
+    // meanwhile must give an error, not a crash.
+    QByteArray contents = input.readAll();
+    if (input.error() != QFileDevice::NoError)
+        return fail(tr("Could not read %1: %2").arg(file, input.errorString()));
+    input.close();
+    QByteArrayView data = contents;
 
     if (format == Format::Detect) {
         if (LegacyDatabaseFile::hasSignature(data.first(qMin(data.size(), LegacyDatabaseFile::SignatureLength))))
