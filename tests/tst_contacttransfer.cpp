@@ -218,6 +218,10 @@ private Q_SLOTS:
                           "Dean,https://cy.x\r\n")
             << QStringLiteral("Cy Doe|3 Elm, Oslo|222|Dean|9 Office Pk\nSuite 1|111|cy@x|https://cy.x")
             << QStringLiteral("E-mail 1 - Type 1");
+        const QString utf16 = QStringLiteral("Name\tEmail Address\r\nĐorđe Šćepanović\td@x\r\n");
+        QTest::newRow("UTF-16 with its byte order mark, tab separated")
+            << QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
+            << QStringLiteral("Đorđe Šćepanović||||||d@x|") << QString();
         QTest::newRow("Windows-1252 with semicolons")
             << QByteArray("Name;Address;Phone Number\r\nJos\xe9;Stra\xdf" "e 1;\x80 5\r\n")
             << QStringLiteral("José|Straße 1|€ 5|||||") << QString();

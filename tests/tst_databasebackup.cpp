@@ -94,17 +94,32 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(copy));
     }
 
-    void restoreRefusesADamagedCopyAndKeepsTheCurrentFile()
+    void restoreRefusesABadCopyAndKeepsTheCurrentFile_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("saying");
+        QTest::newRow("damaged pages") << QStringLiteral("damaged") << QStringLiteral("is damaged");
+        QTest::newRow("SQLite file of another program") << QStringLiteral("foreign") << QStringLiteral("no table Table1");
+        QTest::newRow("no such file") << QStringLiteral("missing") << QStringLiteral("no contact database");
+    }
+
+    void restoreRefusesABadCopyAndKeepsTheCurrentFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, saying);
         QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Current"), 5)));
-        const QString copy = m_dir.filePath(QStringLiteral("damaged.mdb"));
-        QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 400)));
-        QVERIFY(damage(copy));
+        const QString copy = QFileInfo(m_database).absolutePath() + QStringLiteral("/copy.mdb");
+        if (kind == QLatin1String("damaged")) {
+            QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 400)));
+            QVERIFY(damage(copy));
+        } else if (kind == QLatin1String("foreign")) {
+            QCOMPARE(sqliteShell(copy, QStringLiteral("CREATE TABLE notes(text);")).exitCode, 0);
+        }
         const QByteArray before = fileDigest(m_database);
 
         QString problem;
         QVERIFY(!DatabaseBackup::verify(copy, &problem));
-        QVERIFY2(problem.contains(QStringLiteral("damaged")), qPrintable(problem));
+        QVERIFY2(problem.contains(saying), qPrintable(problem));
         // The command refuses before it touches anything.
         QBuffer out, errors;
         out.open(QIODevice::WriteOnly);
