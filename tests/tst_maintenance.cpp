@@ -511,6 +511,80 @@ private Q_SLOTS:
         QCOMPARE(find->txtName->text(), find->Data1->caption());
         QCOMPARE(storedNames(t), QStringList{QStringLiteral("Bob")});
     }
+
+    // Deleting the last contact frees its row id, and the next contact added
+    // takes it: an edit of the deleted one must not land on the newcomer.
+    void updateOfAContactReplacedMeanwhileWritesNothing()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        clickNext(find->Data1);
+        startEditing(t, find);
+        find->txtPhone->setText(QStringLiteral("typed for Bob"));
+
+        clickNext(add->Data1);
+        t.dialogs().answer(MsgBox::Ok);
+        add->cmdDelete->click();
+        t.dialogs().takeAsked();
+        startAdding(t, add);
+        add->txtName->setText(QStringLiteral("Cy"));
+        add->txtPhone->setText(QStringLiteral("Cy's phone"));
+        add->cmdok->click();
+        QCOMPARE(add->Data1->Recordset()->LastModified(), find->Data1->Recordset()->Bookmark());
+        const QList<ContactValues> before = stored(t);
+
+        t.dialogs().answer(MsgBox::Ok);
+        find->cmdUpdate->click();
+        const Box box = onlyBox(t);
+        QVERIFY2(box.prompt.contains(QStringLiteral("another window or program")), qPrintable(box.prompt));
+        QVERIFY2(box.prompt.contains(databasePath(t)), qPrintable(box.prompt));
+        QCOMPARE(stored(t), before);
+        QVERIFY(find->cmdUpdate->isVisible());
+        find->cmdCancel->click();
+        QCOMPARE(stored(t), before);
+    }
+
+    // What the user agreed to delete, or opened for editing, is what the
+    // form showed: a contact changed elsewhere since is shown as it is now.
+    void aContactChangedElsewhereIsShownBeforeItIsDeletedOrEdited()
+    {
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        Recordset elsewhere;
+        QVERIFY(elsewhere.open(databasePath(t)));
+        QVERIFY(elsewhere.Edit());
+        elsewhere.setValue(ContactField::Name, QStringLiteral("Annabel"));
+        elsewhere.setValue(ContactField::PhoneNumber, QStringLiteral("555 0199"));
+        QVERIFY(elsewhere.Update());
+
+        t.dialogs().answer(MsgBox::Ok);
+        t.dialogs().answer(MsgBox::Ok);
+        add->cmdDelete->click();
+        auto asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked[0].prompt, QStringLiteral("Do you want to delete?Ann?"));
+        QVERIFY2(asked[1].prompt.contains(QStringLiteral("changed")), qPrintable(asked[1].prompt));
+        QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Annabel"), QStringLiteral("Bob")}));
+        QCOMPARE(add->txtName->text(), QStringLiteral("Annabel"));
+        QCOMPARE(add->Data1->caption(), QStringLiteral("Annabel"));
+
+        t.dialogs().answer(MsgBox::Yes);
+        find->cmdEdit->click();
+        QCOMPARE(onlyBox(t).prompt, QStringLiteral("Do you want to edit Ann ?")); // as shown
+        QCOMPARE(find->txtName->text(), QStringLiteral("Annabel"));
+        QCOMPARE(find->txtPhone->text(), QStringLiteral("555 0199"));
+        find->txtAddress->setText(QStringLiteral("1 New Road"));
+        find->cmdUpdate->click();
+        QVERIFY(t.dialogs().asked().isEmpty());
+        const ContactValues first = stored(t).constFirst();
+        QCOMPARE(first[0], QStringLiteral("Annabel"));
+        QCOMPARE(first[1], QStringLiteral("1 New Road"));
+        QCOMPARE(first[2], QStringLiteral("555 0199"));
+    }
 };
 
 QTEST_MAIN(TestMaintenance)

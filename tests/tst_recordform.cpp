@@ -189,9 +189,6 @@ private Q_SLOTS:
         QCOMPARE(print->windowTitle(), QStringLiteral("PrintRecord"));
         QCOMPARE(add->Record->caption(), QString(19, u' ') + QStringLiteral("Orvant Inc."));
         QCOMPARE(print->Record->caption(), QString(27, u' ') + QStringLiteral("Orvant Inc."));
-        QCOMPARE(add->txtName->maxLength(), 20);
-        QCOMPARE(add->txtAddress->maxLength(), 50);
-        QCOMPARE(print->txtName->maxLength(), 32767);
         QCOMPARE(add->lblofficephone->objectName(), QStringLiteral("lblofficephone"));
         QCOMPARE(print->txtOfficePhone->objectName(), QStringLiteral("txtOfficePhone"));
         QCOMPARE(print->lblPosititon->objectName(), QStringLiteral("lblPosititon"));

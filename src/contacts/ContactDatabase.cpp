@@ -22,10 +22,30 @@ QString nextConnectionName()
     return QStringLiteral("merivo-contacts-%1").arg(++counter);
 }
 
-bool writable(const QString &path)
+// Why this process could not change the contact database at path, or an
+// empty text when it can. Every change writes a journal beside the file.
+QString writeProblem(const QString &path)
 {
     const QFileInfo file(path);
-    return file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    if (file.exists() && !file.isWritable())
+        return ContactDatabase::tr("the file may not be written");
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isWritable()) {
+        return ContactDatabase::tr("its folder %1 may not be written, and every change keeps a journal there")
+            .arg(folder.absoluteFilePath());
+    }
+    return QString();
+}
+
+// Why nothing can be found in (or created in) the folder, or an empty text.
+QString folderProblem(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isReadable() || !info.isExecutable())
+        return ContactDatabase::tr("the folder %1 may not be read").arg(folder);
+    if (!info.isWritable())
+        return ContactDatabase::tr("the folder %1 may not be written").arg(folder);
+    return QString();
 }
 
 } // namespace
@@ -41,39 +61,65 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
     m_path = QFileInfo(path).absoluteFilePath();
     m_settings = settings;
     m_lastError.clear();
+    m_readOnlyReason.clear();
     m_created = false;
+    const QString folder = QFileInfo(m_path).absolutePath();
 
     const ContactFileCheck::Result look = ContactFileCheck::inspect(m_path, settings.busyTimeoutMs);
+    bool unfinished = false;
     switch (look.verdict) {
     case ContactFileCheck::Verdict::Refused:
         return fail(look.message);
-    case ContactFileCheck::Verdict::Missing:
+    case ContactFileCheck::Verdict::Missing: {
         if (settings.readOnly)
             return fail(tr("Could not open the contact database %1: the file does not exist.").arg(m_path));
-        if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-            return fail(tr("Could not create the folder %1 for the contact database.")
-                            .arg(QFileInfo(m_path).absolutePath()));
-        }
+        if (!QDir().mkpath(folder))
+            return fail(tr("Could not create the folder %1 for the contact database.").arg(folder));
+        // A folder that may not be read hides the file it may hold.
+        const QString why = folderProblem(folder);
+        if (!why.isEmpty())
+            return fail(tr("Could not open or create the contact database %1: %2.").arg(m_path, why));
         m_created = true;
-        break;
-    case ContactFileCheck::Verdict::Empty:
-        if (settings.readOnly)
-            return fail(tr("Could not open the contact database %1: the file is empty.").arg(m_path));
-        m_created = true;
-        break;
-    case ContactFileCheck::Verdict::Contacts:
         break;
     }
-    m_readOnly = settings.readOnly || (!m_created && !writable(m_path));
+    case ContactFileCheck::Verdict::Empty: {
+        if (settings.readOnly)
+            return fail(tr("Could not open the contact database %1: the file is empty.").arg(m_path));
+        const QString why = writeProblem(m_path);
+        if (!why.isEmpty())
+            return fail(tr("Could not create the contact database in the empty file %1: %2.").arg(m_path, why));
+        m_created = true;
+        break;
+    }
+    case ContactFileCheck::Verdict::Unfinished: {
+        const QString why = settings.readOnly ? tr("it was to be opened for reading only") : writeProblem(m_path);
+        if (!why.isEmpty()) {
+            return fail(tr("Could not open the contact database %1: a change to it was cut short when a program "
+                           "ended abruptly, and only a program that may write it can undo that change: %2.")
+                            .arg(m_path, why));
+        }
+        unfinished = true;
+        break;
+    }
+    case ContactFileCheck::Verdict::Contacts:
+        m_readOnlyReason = settings.readOnly ? tr("it was opened for reading only") : writeProblem(m_path);
+        break;
+    }
+    m_readOnly = !m_readOnlyReason.isEmpty();
 
     if (!openConnection())
         return false;
+    if (unfinished && !undoUnfinishedChange()) {
+        close();
+        return false;
+    }
     if (m_created && !createContactTable()) {
         close();
         return false;
     }
-    // Checked again on this connection: a crash left a journal that only it
-    // could roll back, or another program created the file meanwhile.
+    // Checked again on this connection: another program may have created or
+    // changed the file meanwhile, and an undone change may have left another
+    // table than the one that was checked.
     const QString problem = ContactFileCheck::tableProblem(m_handle, m_path);
     if (!problem.isEmpty()) {
         fail(problem);
@@ -98,7 +144,7 @@ bool ContactDatabase::openConnection()
         options.append(QStringLiteral("QSQLITE_OPEN_READONLY"));
     m_connection.setConnectOptions(options.join(QLatin1Char(';')));
     if (!m_connection.open()) {
-        fail(tr("Could not open the contact database %1: %2").arg(m_path, m_connection.lastError().text()));
+        fail(tr("Could not open the contact database %1: %2").arg(m_path, m_connection.lastError().databaseText()));
         close();
         return false;
     }
@@ -119,6 +165,19 @@ bool ContactDatabase::openConnection()
         sqlite3_exec(m_handle, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     }
+    return true;
+}
+
+bool ContactDatabase::undoUnfinishedChange()
+{
+    // SQLite rolls a hot journal back on the first read of a connection that
+    // may write. A file whose creation was cut short is empty afterwards and
+    // is then created anew.
+    const int rc = sqlite3_exec(m_handle, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(failure(tr("Could not undo an unfinished change to the contact database"), rc));
+    if (QFileInfo(m_path).size() == 0)
+        m_created = true;
     return true;
 }
 
@@ -166,26 +225,24 @@ bool ContactDatabase::fail(const QString &message)
 
 QString ContactDatabase::failure(const QString &what, int rc) const
 {
-    QString why;
+    return tr("%1: %2 (%3)").arg(what, reason(rc, m_handle), m_path);
+}
+
+QString ContactDatabase::reason(int rc, sqlite3 *db)
+{
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        why = tr("the database is locked by another program or window");
-        break;
+        return tr("the database is locked by another program or window");
     case SQLITE_FULL:
-        why = tr("the disk is full");
-        break;
+        return tr("the disk is full");
     case SQLITE_READONLY:
-        why = rc == SQLITE_READONLY_DBMOVED ? tr("the database file was moved or deleted")
+        return rc == SQLITE_READONLY_DBMOVED ? tr("the database file was moved or deleted")
                                              : tr("the database is open read-only");
-        break;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        why = tr("the database file is damaged");
-        break;
+        return tr("the database file is damaged");
     default:
-        why = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString::fromUtf8(sqlite3_errstr(rc));
-        break;
+        return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     }
-    return tr("%1: %2 (%3)").arg(what, why, m_path);
 }

@@ -10,15 +10,18 @@ struct sqlite3;
 // of its own over the system SQLite, whose handle the store uses directly.
 //
 // Opening creates a missing folder and file (or fills a 0-byte file) with an
-// empty Table1, and refuses, with a message naming the path, a file that is
-// not a contact database, leaving it untouched. A file that this process may
-// not write (or whose folder it may not write, which the rollback journal
-// needs) is opened read-only for browsing; writes then fail clearly.
+// empty Table1, and refuses, with a message naming the path and the cause, a
+// file that is not a contact database, leaving it untouched. A file that
+// this process may not write (or whose folder it may not write, which the
+// rollback journal needs) is opened read-only for browsing; writes then fail
+// with readOnlyReason().
 //
 // Durability: a rollback journal deleted at commit (journal_mode=DELETE) and
 // synchronous=FULL, so a saved contact survives a crash or power loss, and
 // the file stays a single plain SQLite file that the sqlite3 shell can use.
-// A lock held by another program is waited for up to the busy timeout.
+// A change cut short by a crash is undone when the file is next opened, also
+// when it was the change that created the file. A lock held by another
+// program is waited for up to the busy timeout.
 class ContactDatabase
 {
     Q_DECLARE_TR_FUNCTIONS(ContactDatabase)
@@ -41,6 +44,8 @@ public:
 
     bool isOpen() const { return m_handle != nullptr; }
     bool isReadOnly() const { return m_readOnly; }
+    // Why the file is open read-only ("the file may not be written", ...).
+    QString readOnlyReason() const { return m_readOnlyReason; }
     // True when this opening created the file (or filled an empty one).
     bool wasCreated() const { return m_created; }
     sqlite3 *handle() const { return m_handle; }
@@ -51,16 +56,20 @@ public:
     // "<what>: <SQLite's reason in plain words> (<path>)", for a failure
     // that the connection has just reported with the code rc.
     QString failure(const QString &what, int rc) const;
+    // SQLite's reason for the result code rc in plain words.
+    static QString reason(int rc, sqlite3 *db);
 
 private:
     bool fail(const QString &message);
     bool openConnection();
+    bool undoUnfinishedChange();
     bool createContactTable();
 
     QSqlDatabase m_connection;
     QString m_connectionName;
     QString m_path;
     QString m_lastError;
+    QString m_readOnlyReason;
     sqlite3 *m_handle = nullptr;
     Settings m_settings;
     bool m_readOnly = false;

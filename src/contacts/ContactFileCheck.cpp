@@ -1,5 +1,6 @@
 #include "contacts/ContactFileCheck.h"
 
+#include "contacts/ContactDatabase.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/LegacyDatabaseFile.h"
 #include "contacts/SqliteStatement.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -15,6 +17,25 @@
 namespace {
 
 constexpr char SqliteMagic[] = "SQLite format 3"; // followed by a NUL byte: 16 bytes in all
+constexpr int SqliteHeaderSize = 100;
+constexpr unsigned char JournalMagic[] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+
+// A rollback journal beside the file that still holds the pages to put
+// back: a change was cut short, possibly while the file was being created,
+// when its first page may not even carry SQLite's header yet.
+bool hasHotJournal(const QString &path)
+{
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    return journal.read(sizeof JournalMagic) == QByteArray(reinterpret_cast<const char *>(JournalMagic), sizeof JournalMagic);
+}
+
+// The header says the file was last written in WAL mode (bytes 18 and 19).
+bool isWalFile(const QByteArray &head)
+{
+    return head.size() >= 20 && head.at(18) == 2 && head.at(19) == 2;
+}
 
 QString quotedList(const QStringList &names)
 {
@@ -33,15 +54,23 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busy
         return {Verdict::Missing, QString()};
     if (info.isDir())
         return {Verdict::Refused, tr("%1 is a folder, not a contact database file.").arg(path)};
+    // Reading a pipe would wait for a writer forever; a device has no end.
+    if (!info.isFile()) {
+        return {Verdict::Refused,
+                tr("%1 is not a plain file (it is a device, a pipe or a socket), so it cannot be a contact database.")
+                    .arg(path)};
+    }
     if (info.size() == 0)
         return {Verdict::Empty, QString()};
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, file.errorString())};
-    const QByteArray head = file.read(qMax<qint64>(16, LegacyDatabaseFile::SignatureLength));
+    const QByteArray head = file.read(qMax<qint64>(SqliteHeaderSize, LegacyDatabaseFile::SignatureLength));
     file.close();
     if (head.left(16) != QByteArray(SqliteMagic, sizeof SqliteMagic)) {
+        if (hasHotJournal(path))
+            return {Verdict::Unfinished, QString()};
         if (LegacyDatabaseFile::hasSignature(head)) {
             return {Verdict::Refused,
                     tr("%1 is the database of an older address book, not a Merivo contact database; it was left "
@@ -53,10 +82,19 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busy
                 tr("%1 is not a Merivo contact database: it is not an SQLite database file.").arg(path)};
     }
 
+    // A reader of a file in WAL mode makes a -shm and a -wal file beside it
+    // that only a writer removes. With no -wal file there, the file itself
+    // holds everything, and reading it as unchangeable leaves nothing behind.
+    QByteArray name = QFile::encodeName(path);
+    int flags = SQLITE_OPEN_READONLY;
+    if (isWalFile(head) && !QFileInfo::exists(path + QStringLiteral("-wal"))) {
+        name = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString why = ContactDatabase::reason(rc, db);
         sqlite3_close_v2(db);
         return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, why)};
     }
@@ -68,7 +106,7 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busy
     // A hot journal left by a crash can only be rolled back by a writer: the
     // store's own connection does that, and checks Table1 again afterwards.
     if (rc == SQLITE_READONLY_ROLLBACK)
-        return {Verdict::Contacts, QString()};
+        return {Verdict::Unfinished, QString()};
     if (!problem.isEmpty())
         return {Verdict::Refused, problem};
     return {Verdict::Contacts, QString()};
@@ -80,7 +118,7 @@ QString ContactFileCheck::tableProblem(sqlite3 *db, const QString &path, int *sq
     const auto readFailed = [&]() {
         if (sqliteCode)
             *sqliteCode = rc;
-        return tr("Could not read the contact database %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
+        return tr("Could not read the contact database %1: %2").arg(path, ContactDatabase::reason(rc, db));
     };
     const QString notOurs = tr("%1 is not a Merivo contact database: %2").arg(path);
 

@@ -7,18 +7,19 @@ struct sqlite3;
 
 // Looks at a path before the store opens it, without writing a byte: a file
 // that is not a Merivo contact database must stay exactly as it was. Only
-// its first 16 bytes are read until they show an SQLite file; then a
-// read-only connection looks for Table1 and its eight fields.
+// its header is read until it shows an SQLite file; then a read-only
+// connection looks for Table1 and its eight fields.
 class ContactFileCheck
 {
     Q_DECLARE_TR_FUNCTIONS(ContactFileCheck)
 
 public:
     enum class Verdict {
-        Missing,  // nothing there yet: create it
-        Empty,    // a file of 0 bytes, which SQLite treats as an empty database
-        Contacts, // an SQLite file with Table1 as it should be
-        Refused,  // not ours, or unreadable; message says why
+        Missing,    // nothing there yet: create it
+        Empty,      // a file of 0 bytes, which SQLite treats as an empty database
+        Contacts,   // an SQLite file with Table1 as it should be
+        Unfinished, // a change cut short by a crash must be undone before it can be read
+        Refused,    // not ours, or unreadable; message says why
     };
 
     struct Result

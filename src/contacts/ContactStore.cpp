@@ -162,6 +162,40 @@ ContactStore::Lookup ContactStore::firstNamed(const QString &name, ContactRow &r
     return readRow(run, row, what);
 }
 
+bool ContactStore::refuseBrokenText(const ContactValues &values, const QString &what)
+{
+    // SQLite would store a lone half of a surrogate pair as another
+    // character: what is read back would differ from what was saved.
+    for (const QString &value : values) {
+        if (!value.isValidUtf16()) {
+            m_lastError = tr("%1: a text holds half of a character (a lone surrogate), which cannot be stored (%2)")
+                              .arg(what, path());
+            return false;
+        }
+    }
+    return true;
+}
+
+ContactStore::Change ContactStore::compareStored(qint64 id, const ContactValues &expected, const QString &what)
+{
+    ContactRow row;
+    switch (readOne(m_byId, id, row, what)) {
+    case Lookup::Found:
+        break;
+    case Lookup::Missing:
+        m_lastError = tr("%1: it no longer exists (%2)").arg(what, path());
+        return Change::Gone;
+    case Lookup::Failed:
+        return Change::Failed;
+    }
+    if (row.values == expected)
+        return Change::Done;
+    m_lastError = tr("%1: since it was read, another window or program has changed it, or deleted it and stored "
+                     "another contact in its place (%2)")
+                      .arg(what, path());
+    return Change::Changed;
+}
+
 std::optional<qint64> ContactStore::insert(const ContactValues &values)
 {
     const QString what = tr("Could not save the new contact");
@@ -169,6 +203,8 @@ std::optional<qint64> ContactStore::insert(const ContactValues &values)
         m_lastError = tr("%1: the contact store is not open.").arg(what);
         return std::nullopt;
     }
+    if (!refuseBrokenText(values, what))
+        return std::nullopt;
     sqlite3 *db = m_database.handle();
     WriteTransaction transaction(db);
     int rc = transaction.begin();
@@ -194,18 +230,25 @@ std::optional<qint64> ContactStore::insert(const ContactValues &values)
     return id;
 }
 
-ContactStore::Lookup ContactStore::update(qint64 id, const ContactValues &values)
+ContactStore::Change ContactStore::update(qint64 id, const ContactValues &values, const ContactValues &expected)
 {
     const QString what = tr("Could not save the contact");
     if (!isOpen()) {
         m_lastError = tr("%1: the contact store is not open.").arg(what);
-        return Lookup::Failed;
+        return Change::Failed;
     }
+    if (!refuseBrokenText(values, what))
+        return Change::Failed;
     sqlite3 *db = m_database.handle();
     WriteTransaction transaction(db);
     int rc = transaction.begin();
-    if (rc != SQLITE_OK)
-        return fail(what, rc);
+    if (rc != SQLITE_OK) {
+        fail(what, rc);
+        return Change::Failed;
+    }
+    const Change stored = compareStored(id, expected, what);
+    if (stored != Change::Done)
+        return stored;
     {
         StatementRun run(m_update);
         for (int i = 0; i < ContactFieldCount; ++i)
@@ -213,32 +256,38 @@ ContactStore::Lookup ContactStore::update(qint64 id, const ContactValues &values
         run.bind(ContactFieldCount + 1, id);
         rc = run.run();
     }
-    if (rc != SQLITE_DONE)
-        return fail(what, rc);
-    if (sqlite3_changes(db) == 0) {
-        m_lastError = tr("%1: it no longer exists (%2)").arg(what, path());
-        return Lookup::Missing;
+    if (rc != SQLITE_DONE || (rc = m_names.foldPending()) != SQLITE_OK || (rc = transaction.commit()) != SQLITE_OK) {
+        fail(what, rc);
+        return Change::Failed;
     }
-    if ((rc = m_names.foldPending()) != SQLITE_OK || (rc = transaction.commit()) != SQLITE_OK)
-        return fail(what, rc);
-    return Lookup::Found;
+    return Change::Done;
 }
 
-ContactStore::Lookup ContactStore::remove(qint64 id)
+ContactStore::Change ContactStore::remove(qint64 id, const ContactValues &expected)
 {
     const QString what = tr("Could not delete the contact");
     if (!isOpen()) {
         m_lastError = tr("%1: the contact store is not open.").arg(what);
-        return Lookup::Failed;
+        return Change::Failed;
     }
-    // One statement, atomic with the triggers that drop its name key.
-    int rc;
+    // The triggers that drop its name key run in the same transaction.
+    WriteTransaction transaction(m_database.handle());
+    int rc = transaction.begin();
+    if (rc != SQLITE_OK) {
+        fail(what, rc);
+        return Change::Failed;
+    }
+    const Change stored = compareStored(id, expected, what);
+    if (stored != Change::Done)
+        return stored;
     {
         StatementRun run(m_remove);
         run.bind(1, id);
         rc = run.run();
     }
-    if (rc != SQLITE_DONE)
-        return fail(what, rc);
-    return sqlite3_changes(m_database.handle()) > 0 ? Lookup::Found : Lookup::Missing;
+    if (rc != SQLITE_DONE || (rc = transaction.commit()) != SQLITE_OK) {
+        fail(what, rc);
+        return Change::Failed;
+    }
+    return Change::Done;
 }

@@ -20,12 +20,23 @@ struct ContactRow
 // index look-up by row id or name, each write one short transaction that
 // also keeps the name keys up to date. Statements are prepared once when the
 // store opens. Nothing stays open between two calls.
+//
+// A row id names a row, not a contact: when the last row is deleted, the
+// next insert may be given its id. So a change or deletion is given the
+// values its caller last read, and touches the row only if it still holds
+// them; another window or program may have changed or replaced it meanwhile.
 class ContactStore
 {
     Q_DECLARE_TR_FUNCTIONS(ContactStore)
 
 public:
     enum class Lookup { Found, Missing, Failed };
+    enum class Change {
+        Done,    // written, or removed
+        Gone,    // no row has that id any more; nothing written
+        Changed, // the row holds other values than expected; nothing written
+        Failed,  // lastError() says why
+    };
 
     ContactStore() = default;
     ~ContactStore();
@@ -37,6 +48,7 @@ public:
 
     bool isOpen() const { return m_database.isOpen(); }
     bool isReadOnly() const { return m_database.isReadOnly(); }
+    QString readOnlyReason() const { return m_database.readOnlyReason(); }
     bool searchesByIndex() const { return m_names.mode() == NameIndex::Mode::Indexed; }
     QString path() const { return m_database.path(); }
     QString connectionName() const { return m_database.connectionName(); }
@@ -52,16 +64,19 @@ public:
 
     // The new row's id, or nothing when it could not be stored.
     std::optional<qint64> insert(const ContactValues &values);
-    // Found: written. Missing: no row has that id any more; nothing written.
-    Lookup update(qint64 id, const ContactValues &values);
-    // Found: removed. Missing: it was gone already.
-    Lookup remove(qint64 id);
+    // Writes `values` into the row `id` if it still holds `expected`.
+    Change update(qint64 id, const ContactValues &values, const ContactValues &expected);
+    // Removes the row `id` if it still holds `expected`.
+    Change remove(qint64 id, const ContactValues &expected);
 
 private:
     Lookup readOne(SqliteStatement &statement, const std::optional<qint64> &id, ContactRow &row, const QString &what);
     Lookup readRow(StatementRun &run, ContactRow &row, const QString &what);
     bool prepareStatements();
     Lookup fail(const QString &what, int rc);
+    // Within the caller's write transaction: is the row still as expected?
+    Change compareStored(qint64 id, const ContactValues &expected, const QString &what);
+    bool refuseBrokenText(const ContactValues &values, const QString &what);
 
     ContactDatabase m_database;
     NameIndex m_names;

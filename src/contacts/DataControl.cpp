@@ -1,5 +1,7 @@
 #include "contacts/DataControl.h"
 
+#include "toolkit/LongText.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,12 +147,13 @@ bool DataControl::Refresh()
 
 QString DataControl::caption() const
 {
-    return m_caption->text();
+    return m_captionText;
 }
 
 void DataControl::setCaption(const QString &caption)
 {
-    m_caption->setText(caption);
+    m_captionText = caption;
+    m_caption->setText(shortenedForDisplay(caption, 200));
 }
 
 void DataControl::resizeEvent(QResizeEvent *event)

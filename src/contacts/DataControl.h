@@ -66,4 +66,5 @@ private:
     QToolButton *m_next;
     QToolButton *m_last;
     QLabel *m_caption;
+    QString m_captionText; // whole, however long; the label shows it shortened
 };

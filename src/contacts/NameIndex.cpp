@@ -68,15 +68,14 @@ QString quotedIdentifier(const QString &name)
 }
 
 // merivo_name_key(text): the folded key of a name; NULL folds like ''.
+// UTF-8 both ways: SQLite drops a leading U+FEFF from UTF-16 text.
 void nameKeyFunction(sqlite3_context *context, int, sqlite3_value **arguments)
 {
-    const auto *text = static_cast<const char16_t *>(sqlite3_value_text16(arguments[0]));
-    const int bytes = sqlite3_value_bytes16(arguments[0]);
-    const QString name = text ? QString::fromUtf16(text, bytes / qsizetype(sizeof(char16_t))) : QString();
-    const QString key = nameKey(name);
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
+    const QString name = text ? textFromUtf8(QByteArrayView(text, sqlite3_value_bytes(arguments[0]))) : QString();
+    const QByteArray key = nameKey(name).toUtf8();
     // An empty key is '' and never NULL.
-    const void *data = key.isEmpty() ? static_cast<const void *>(u"") : key.utf16();
-    sqlite3_result_text16(context, data, int(key.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    sqlite3_result_text(context, key.isEmpty() ? "" : key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }
 
 int execute(sqlite3 *db, const QString &sql)
@@ -89,7 +88,8 @@ int execute(sqlite3 *db, const QString &sql)
 QString NameIndex::schemeVersion()
 {
     // The Unicode tables decide what folds to what; new tables, new keys.
-    return QStringLiteral("name key 1, unicode %1").arg(int(QChar::currentUnicodeVersion()));
+    // Keys of version 2 keep a leading U+FEFF, which version 1 lost.
+    return QStringLiteral("name key 2, unicode %1").arg(int(QChar::currentUnicodeVersion()));
 }
 
 bool NameIndex::attach(ContactDatabase &database)
@@ -100,7 +100,7 @@ bool NameIndex::attach(ContactDatabase &database)
 
     // Direct-only: even if someone put it into the schema, SQLite would not
     // run it there.
-    int rc = sqlite3_create_function_v2(db, KeyFunction, 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+    int rc = sqlite3_create_function_v2(db, KeyFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
                                         nullptr, nameKeyFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         m_lastError = database.failure(tr("Could not prepare searching by name"), rc);

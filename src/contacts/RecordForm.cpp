@@ -4,6 +4,7 @@
 #include "ContactRecord.h"
 #include "DataControl.h"
 #include "Recordset.h"
+#include "TypedTextLimit.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Fonts.h"
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+
+#include <limits>
 
 namespace {
 
@@ -38,6 +41,10 @@ constexpr Row Rows[ContactFieldCount] = {
     {ContactField::EmailAddress, "lblEmail", "txtEmail", QT_TRANSLATE_NOOP("RecordForm", "Email Address:"), 4680, 375},
     {ContactField::WebsiteAddress, "lblWeb", "txtWeb", QT_TRANSLATE_NOOP("RecordForm", "Website Address:"), 5160, 375},
 };
+
+// What a box takes from typing and pasting: far more than any contact
+// needs, and little enough that every key pressed is answered at once.
+constexpr qsizetype TypedCharactersPerField = 10000;
 
 constexpr int LabelLeft = 120;
 constexpr int LabelWidth = 2835;
@@ -64,6 +71,8 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
     : Form(program, name)
     , m_currentUserName(std::move(currentUserName))
     , m_buttonFont(style.buttonFont)
+    , m_nameLimit(style.nameLimit)
+    , m_addressLimit(style.addressLimit)
 {
     setWindowTitle(style.caption);
     setClientAreaTwips(style.clientTwips.width(), style.clientTwips.height(), Border::FixedSingle);
@@ -118,13 +127,12 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
         p.setColor(QPalette::Base, boxBackground);
         box->setPalette(p);
         box->setReadOnly(true);
+        connect(new TypedTextLimit(box, TypedCharactersPerField), &TypedTextLimit::refused, this,
+                &RecordForm::tellTextTooLong);
         *boxes[i] = box;
         Data1->bind(row.field, box);
     }
-    if (style.nameLimit > 0)
-        txtName->setMaxLength(style.nameLimit);
-    if (style.addressLimit > 0)
-        txtAddress->setMaxLength(style.addressLimit);
+    setTypingLimits(false);
     for (int i = 1; i < ContactFieldCount; ++i)
         setTabOrder(*boxes[i - 1], *boxes[i]);
 
@@ -191,6 +199,29 @@ void RecordForm::tellUnsavedWorkDropped()
 QList<QLineEdit *> RecordForm::textBoxes() const
 {
     return {txtName, txtAddress, txtPhone, txtPosition, txtOfficeaddress, txtOfficephone, txtEmail, txtWeb};
+}
+
+void RecordForm::tellTextTooLong(qsizetype length)
+{
+    program().dialogs().messageBox(tr("A box takes at most %L1 typed or pasted characters; with this text it would "
+                                      "have held %L2, so nothing was added.")
+                                       .arg(TypedCharactersPerField)
+                                       .arg(length),
+                                   MsgBox::OkOnly, tr("Text Too Long"));
+}
+
+void RecordForm::setTypingLimits(bool on)
+{
+    // A line edit cuts every text to its maximum length, also one set from
+    // the store; Qt's default of 32767 would silently shorten a longer stored
+    // field, and an edit would then save it shortened.
+    constexpr int NoLimit = std::numeric_limits<int>::max();
+    for (QLineEdit *box : textBoxes())
+        box->setMaxLength(NoLimit);
+    if (on && m_nameLimit > 0)
+        txtName->setMaxLength(m_nameLimit);
+    if (on && m_addressLimit > 0)
+        txtAddress->setMaxLength(m_addressLimit);
 }
 
 void RecordForm::setTextBoxesLocked(bool locked)

@@ -88,7 +88,7 @@ bool Recordset::AddNew()
     if (!ready(what) || !refuseWhilePending(what))
         return false;
     if (isReadOnly())
-        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+        return refuseReadOnly(what);
     m_beforeAdd = m_position;
     m_editMode = EditMode::Adding;
     m_buffer = ContactValues();
@@ -107,7 +107,7 @@ bool Recordset::Edit()
     if (m_editMode == EditMode::Adding)
         return fail(tr("%1: a new contact is being added; save or cancel it first.").arg(what));
     if (isReadOnly())
-        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+        return refuseReadOnly(what);
     if (!hasCurrentRecord())
         return fail(tr("%1: there is no current contact.").arg(what));
 
@@ -121,9 +121,13 @@ bool Recordset::Edit()
     case ContactStore::Lookup::Failed:
         return fail(m_store->lastError());
     }
-    // The boxes keep what they show: that is what Update() will write.
+    // Changed by another window or program since it was shown: the boxes
+    // show it as stored, so that Update() writes nothing the user has not seen.
+    if (row.values != m_values)
+        land(row);
     m_editMode = EditMode::Editing;
     m_editId = row.id;
+    m_editedFrom = row.values;
     m_buffer = row.values;
     return true;
 }
@@ -146,13 +150,8 @@ bool Recordset::Update()
         return true;
     }
 
-    switch (m_store->update(m_editId, m_buffer)) {
-    case ContactStore::Lookup::Found:
-        break;
-    case ContactStore::Lookup::Missing:
-    case ContactStore::Lookup::Failed:
+    if (m_store->update(m_editId, m_buffer, m_editedFrom) != ContactStore::Change::Done)
         return fail(m_store->lastError());
-    }
     m_lastModified = m_editId;
     m_editMode = EditMode::None;
     // Read back: the caption and boxes then show what the file holds.
@@ -179,15 +178,26 @@ bool Recordset::Delete()
     if (!ready(what) || !refuseWhilePending(what))
         return false;
     if (isReadOnly())
-        return fail(tr("%1: the contact database %2 is open read-only.").arg(what, databasePath()));
+        return refuseReadOnly(what);
     if (!hasCurrentRecord())
         return fail(tr("%1: there is no current contact.").arg(what));
     const qint64 id = m_position.id;
-    // Gone already (deleted in another window) is gone as asked.
-    if (m_store->remove(id) == ContactStore::Lookup::Failed)
-        return fail(m_store->lastError());
-    leave(Position::Kind::Gap, id);
-    return true;
+    switch (m_store->remove(id, m_values)) {
+    case ContactStore::Change::Done:
+    case ContactStore::Change::Gone: // deleted in another window: gone as asked
+        leave(Position::Kind::Gap, id);
+        return true;
+    case ContactStore::Change::Changed: {
+        // Not what the user agreed to delete: show what is stored now.
+        const QString error = m_store->lastError();
+        const Position here = m_position;
+        showAgain(here);
+        return fail(error);
+    }
+    case ContactStore::Change::Failed:
+        break;
+    }
+    return fail(m_store->lastError());
 }
 
 // ---- moving
@@ -354,6 +364,12 @@ bool Recordset::ready(const QString &what)
     if (!isOpen())
         return fail(tr("%1: the contact store is not open.").arg(what));
     return true;
+}
+
+bool Recordset::refuseReadOnly(const QString &what)
+{
+    return fail(tr("%1: the contact database %2 is open read-only: %3.")
+                    .arg(what, databasePath(), m_store->readOnlyReason()));
 }
 
 bool Recordset::refuseWhilePending(const QString &what)

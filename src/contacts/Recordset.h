@@ -57,19 +57,22 @@ public:
     // A new empty record becomes current and pending; the record current
     // before is remembered.
     bool AddNew();
-    // The current record enters edit mode. Again while editing: stays so,
-    // keeping what was typed.
+    // The current record enters edit mode, shown as it is stored now. Again
+    // while editing: stays so, keeping what was typed.
     bool Edit();
     // Writes the edit buffer into the pending new record (which is then
     // stored, LastModified() names it, and the record current before AddNew
-    // is current again) or into the record opened by Edit. On failure the
-    // add or edit stays pending.
+    // is current again) or into the record opened by Edit, if no other
+    // window or program has changed or replaced it since. On failure the add
+    // or edit stays pending.
     bool Update();
     // Drops a pending add or edit unwritten; the record current before is
     // current and shown again as stored.
     bool CancelUpdate();
     // Removes the current record at once; then no record is current, and
-    // MoveNext/MovePrevious go on from where it stood.
+    // MoveNext/MovePrevious go on from where it stood. A record that another
+    // window or program changed since it was shown is not removed, but shown
+    // again as stored.
     bool Delete();
 
     bool MoveFirst();
@@ -119,6 +122,7 @@ private:
     };
 
     bool refuseWhilePending(const QString &what);
+    bool refuseReadOnly(const QString &what);
     bool ready(const QString &what);
     void land(const ContactRow &row);
     void leave(Position::Kind kind, qint64 id = 0);
@@ -132,6 +136,7 @@ private:
     ContactValues m_buffer;
     EditMode m_editMode = EditMode::None;
     qint64 m_editId = 0;
+    ContactValues m_editedFrom; // the record as stored when Edit() opened it
     RecordBookmark m_lastModified;
     bool m_noMatch = false;
     QString m_lastError;

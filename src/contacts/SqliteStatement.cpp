@@ -1,6 +1,14 @@
 #include "contacts/SqliteStatement.h"
 
+#include <QStringDecoder>
+
 #include <sqlite3.h>
+
+QString textFromUtf8(QByteArrayView utf8)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
+}
 
 SqliteStatement::~SqliteStatement()
 {
@@ -36,10 +44,11 @@ void StatementRun::bind(int index, qint64 value)
 
 void StatementRun::bind(int index, const QString &value)
 {
-    // An empty text is bound as '' and never as NULL.
-    static const char16_t empty = 0;
-    const void *data = value.isEmpty() ? static_cast<const void *>(&empty) : value.utf16();
-    sqlite3_bind_text16(m_statement, index, data, int(value.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    // As UTF-8: SQLite takes a UTF-16 text that starts with U+FEFF for one
+    // with a byte order mark, and drops that character; so does Qt reading
+    // UTF-16. An empty text is bound as '' and never as NULL.
+    const QByteArray utf8 = value.toUtf8();
+    sqlite3_bind_text(m_statement, index, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
 int StatementRun::step()
@@ -63,11 +72,10 @@ qint64 StatementRun::int64At(int column) const
 
 QString StatementRun::textAt(int column) const
 {
-    const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(m_statement, column));
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
     if (!text)
         return QString();
-    const int bytes = sqlite3_column_bytes16(m_statement, column);
-    return QString::fromUtf16(text, bytes / qsizetype(sizeof(char16_t)));
+    return textFromUtf8(QByteArrayView(text, sqlite3_column_bytes(m_statement, column)));
 }
 
 WriteTransaction::WriteTransaction(sqlite3 *db) : m_db(db) {}

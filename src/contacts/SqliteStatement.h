@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 struct sqlite3;
 struct sqlite3_stmt;
+
+// Text as SQLite hands it out (UTF-8), as a QString. Unlike
+// QString::fromUtf8(), it keeps a leading U+FEFF: that is part of the text,
+// not a byte order mark.
+QString textFromUtf8(QByteArrayView utf8);
 
 // A statement prepared once on a connection and run many times.
 class SqliteStatement

@@ -83,6 +83,7 @@ void frmadd::cmdAdd_Click()
         reportStoreFailure(Data1->Recordset()->lastError());
         return;
     }
+    setTypingLimits(true);
     Data1->setVisible(false);
     cmdFind->hide();
     cmdok->show();
@@ -131,6 +132,7 @@ void frmadd::cmdok_Click()
         reportStoreFailure(Data1->lastError());
         return;
     }
+    setTypingLimits(false);
     Recordset *records = Data1->Recordset();
     records->setBookmark(records->LastModified());
     Data1->Refresh();
@@ -146,6 +148,7 @@ void frmadd::cmdCancel_Click()
 
 void frmadd::showBrowsingButtons()
 {
+    setTypingLimits(false);
     cmdok->hide();
     cmdCancel->hide();
     cmdAdd->show();

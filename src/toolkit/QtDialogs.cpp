@@ -1,11 +1,16 @@
 #include "QtDialogs.h"
 
+#include "LongText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <limits>
 
 namespace {
 
@@ -25,7 +30,7 @@ int QtDialogs::messageBox(const QString &prompt, int style, const std::optional<
     QMessageBox box(QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(windowTitleFor(title));
-    box.setText(prompt);
+    box.setText(shortenedForDisplay(prompt));
 
     switch (style) {
     case MsgBox::YesNoExclamation: {
@@ -69,10 +74,14 @@ int QtDialogs::messageBox(const QString &prompt, int style, const std::optional<
 
 QString QtDialogs::inputBox(const QString &prompt, const QString &title)
 {
-    bool accepted = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal,
-                                               QString(), &accepted);
-    return accepted ? text : QString();
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // Its line edit would cut a longer pasted answer to 32767 characters.
+    for (QLineEdit *edit : dialog.findChildren<QLineEdit *>())
+        edit->setMaxLength(std::numeric_limits<int>::max());
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 QString QtDialogs::saveFileName(const QString &caption, const QString &suggestedPath, const QString &filter)
