@@ -3,6 +3,7 @@
 #include "printing/ReportControl.h"
 #include "printing/ReportDefinition.h"
 #include "printing/ReportEngine.h"
+#include "printing/ReportPdf.h"
 #include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
 #include "printing/TextWrap.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -591,13 +593,28 @@ private Q_SLOTS:
         QCOMPARE(window->lblStatus->text(), QStringLiteral("Not printed."));
     }
 
+    void aSavedPdfHoldsTheWholeReport_data()
+    {
+        QTest::addColumn<bool>("direct");
+        QTest::newRow("written directly") << true;
+        QTest::newRow("written by Qt (Han letters need a fallback font)") << false;
+    }
+
     void aSavedPdfHoldsTheWholeReport()
     {
+        QFETCH(bool, direct);
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-        if (pdftotext.isEmpty())
-            QSKIP("pdftotext (poppler-utils) is not installed");
+        const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+        const QString pdffonts = QStandardPaths::findExecutable(QStringLiteral("pdffonts"));
+        if (pdftotext.isEmpty() || pdfinfo.isEmpty() || pdffonts.isEmpty())
+            QSKIP("poppler-utils is not installed");
         TestProgram t;
         QStringList names = UnsortedNames;
+        QStringList sortedNames = SortedNames;
+        if (direct) {
+            names.removeAll(QStringLiteral("山田太郎"));
+            sortedNames.removeAll(QStringLiteral("山田太郎"));
+        }
         for (int i = 0; i < 60; ++i)
             names.append(QStringLiteral("Filler %1").arg(i, 2, 10, QLatin1Char('0')));
         MDIMain *main = mainWindow(t, names);
@@ -606,6 +623,7 @@ private Q_SLOTS:
         QVERIFY(window);
         const int pages = window->document().pageCount();
         QVERIFY(pages >= 2);
+        QCOMPARE(ReportPdf::canWriteDirectly(window->document()), direct);
 
         const QString pdf = QDir(t.dataDirectory()).filePath(QStringLiteral("report.pdf"));
         t.dialogs().saveAs(pdf);
@@ -616,18 +634,28 @@ private Q_SLOTS:
         QVERIFY(asked[0].title->endsWith(QStringLiteral("/Contacts.pdf")));
         QVERIFY(asked[1].prompt.contains(QStringLiteral("was saved as")));
 
-        QProcess process;
-        process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 0);
-        const QString text = QString::fromUtf8(process.readAllStandardOutput());
+        const auto run = [](const QString &program, const QStringList &arguments) {
+            QProcess process;
+            process.start(program, arguments);
+            process.waitForFinished(30000);
+            return process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+        };
+        const QString info = run(pdfinfo, {pdf});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages: +%1\\n").arg(pages))), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Title: +Contacts\\n"))), qPrintable(info));
+        // Every font the pages use travels with the file.
+        const QStringList fonts = run(pdffonts, {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        QVERIFY(!fonts.isEmpty());
+        for (const QString &font : fonts)
+            QVERIFY2(font.contains(QRegularExpression(QStringLiteral(" yes (yes|no) +yes "))), qPrintable(font));
+        const QString text = run(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(text.contains(QStringLiteral("Contacts")));
         QVERIFY(text.contains(QLocale().toString(QDate::currentDate(), QLocale::LongFormat)));
         QVERIFY(text.contains(QStringLiteral("Page 1 of %1").arg(pages)));
         QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(pages)));
         // Every name, letters of every alphabet intact, in report order.
         qsizetype at = 0;
-        for (const QString &name : SortedNames) {
+        for (const QString &name : std::as_const(sortedNames)) {
             if (name == QStringLiteral("山田太郎"))
                 continue; // drawn in a fallback font, which a system may lack
             const qsizetype found = text.indexOf(name, at);

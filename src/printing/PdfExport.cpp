@@ -1,7 +1,6 @@
 #include "PdfExport.h"
 
 #include "toolkit/Dialogs.h"
-#include "toolkit/PdfFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,7 +24,7 @@ PdfExport::PdfExport(Dialogs &dialogs, const QString &what, const QString &boxTi
 {
 }
 
-QString PdfExport::save(const PrintDocument &document, const QString &suggestedName) const
+QString PdfExport::save(const Writer &write, const QString &suggestedName) const
 {
     const QString path = m_dialogs.saveFileName(tr("Save the %1 as PDF").arg(m_what), suggestedPath(suggestedName),
                                                 tr("PDF files (*.pdf)"));
@@ -35,7 +34,7 @@ QString PdfExport::save(const PrintDocument &document, const QString &suggestedN
     PrintResult written;
     {
         WaitCursor wait;
-        written = writePdf(document, path);
+        written = write(path);
     }
     if (!written) {
         m_dialogs.messageBox(tr("The %1 could not be saved as a PDF file: %2").arg(m_what, written.error),
@@ -47,7 +46,7 @@ QString PdfExport::save(const PrintDocument &document, const QString &suggestedN
     return path;
 }
 
-QString PdfExport::offerAfterPrintFailure(const PrintDocument &document, const QString &reason,
+QString PdfExport::offerAfterPrintFailure(const Writer &write, const QString &reason,
                                           const QString &suggestedName) const
 {
     const int answer = m_dialogs.messageBox(
@@ -55,7 +54,7 @@ QString PdfExport::offerAfterPrintFailure(const PrintDocument &document, const Q
         MsgBox::YesNoExclamation, m_boxTitle);
     if (answer != MsgBox::Yes)
         return QString();
-    return save(document, suggestedName);
+    return save(write, suggestedName);
 }
 
 QString PdfExport::suggestedPath(const QString &name)

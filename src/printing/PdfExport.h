@@ -1,10 +1,13 @@
 #pragma once
 
+#include "toolkit/Printer.h"
+
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class Dialogs;
-class PrintDocument;
 
 // Saving a card or a report as a PDF file for the user: asks where, writes
 // the file and says how it went, in message boxes with the given title.
@@ -13,16 +16,18 @@ class PdfExport
     Q_DECLARE_TR_FUNCTIONS(PdfExport)
 
 public:
+    // Writes the document to the path given.
+    using Writer = std::function<PrintResult(const QString &path)>;
+
     // `what` names the document in the messages ("card", "report").
     PdfExport(Dialogs &dialogs, const QString &what, const QString &boxTitle);
 
     // The path written, or an empty text when the user cancelled or the
     // file could not be written (the user has been told why).
-    QString save(const PrintDocument &document, const QString &suggestedName) const;
+    QString save(const Writer &write, const QString &suggestedName) const;
 
     // After a print that failed: says why and offers the PDF file instead.
-    QString offerAfterPrintFailure(const PrintDocument &document, const QString &reason,
-                                   const QString &suggestedName) const;
+    QString offerAfterPrintFailure(const Writer &write, const QString &reason, const QString &suggestedName) const;
 
     // A file name made of `name` (characters that file systems refuse
     // replaced), in the user's documents folder, ending in ".pdf".

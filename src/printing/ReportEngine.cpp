@@ -33,7 +33,7 @@ ReportEngine::Produced ReportEngine::produce(const QString &definitionPath, bool
     }
 
     auto fonts = std::make_shared<ReportFonts>();
-    report->layout = layoutReport(report->definition, *report->rows, *fonts, fonts->metrics());
+    report->layout = layoutReport(report->definition, *report->rows, fonts->bodyMeasure(), fonts->metrics());
     report->fonts = std::move(fonts);
     return {report, QString()};
 }

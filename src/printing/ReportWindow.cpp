@@ -3,6 +3,7 @@
 #include "PdfExport.h"
 #include "Report.h"
 #include "ReportPageView.h"
+#include "ReportPdf.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/Printer.h"
 
@@ -33,6 +34,7 @@ ReportWindow::ReportWindow(std::shared_ptr<const Report> report, Dialogs &dialog
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     pageView = new ReportPageView(m_document, this);
+    pageView->setAccessibleName(tr("Report pages"));
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(cmdPrint);
@@ -69,6 +71,11 @@ void ReportWindow::showPageNumber(int index)
                          .arg(QLocale().toString(qint64(rows))));
 }
 
+PdfExport::Writer ReportWindow::pdfWriter() const
+{
+    return [this](const QString &path) { return ReportPdf::write(m_document, path); };
+}
+
 void ReportWindow::cmdPrint_Click()
 {
     lblStatus->clear();
@@ -83,14 +90,14 @@ void ReportWindow::cmdPrint_Click()
         return;
     }
     const QString saved = PdfExport(m_dialogs, tr("report"), tr("Report"))
-                              .offerAfterPrintFailure(m_document, printed.error, m_document.title());
+                              .offerAfterPrintFailure(pdfWriter(), printed.error, m_document.title());
     lblStatus->setText(saved.isEmpty() ? tr("Not printed.") : tr("Not printed; saved as a PDF file."));
 }
 
 void ReportWindow::cmdSavePdf_Click()
 {
     lblStatus->clear();
-    const QString saved = PdfExport(m_dialogs, tr("report"), tr("Report")).save(m_document, m_document.title());
+    const QString saved = PdfExport(m_dialogs, tr("report"), tr("Report")).save(pdfWriter(), m_document.title());
     if (!saved.isEmpty())
         lblStatus->setText(tr("Saved as a PDF file."));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PdfExport.h"
 #include "ReportDocument.h"
 
 #include <QWidget>
@@ -36,6 +37,7 @@ public:
 
 private:
     void showPageNumber(int index);
+    PdfExport::Writer pdfWriter() const;
 
     ReportDocument m_document;
     Dialogs &m_dialogs;

@@ -4,6 +4,7 @@
 #include "frmPrint.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Fonts.h"
+#include "toolkit/PdfFile.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/PrintForm.h"
 #include "toolkit/Program.h"
@@ -116,7 +117,8 @@ void frmPrintpre::cmdPrint_Click()
         // Nothing reached the paper: the preview stays, to try again, save
         // the card as a PDF file or cancel.
         PdfExport(program().dialogs(), tr("card"), tr("Print"))
-            .offerAfterPrintFailure(card, printed.error, Label1->text());
+            .offerAfterPrintFailure([&card](const QString &path) { return writePdf(card, path); }, printed.error,
+                                    Label1->text());
         return;
     }
     program().Show(QStringLiteral("frmPrint"));
