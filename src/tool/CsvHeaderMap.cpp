@@ -298,7 +298,8 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
             ranked[Phone].emplace_back(OtherTypeRank + number, valueColumn);
             break;
         }
-        used[typeColumn < 0 ? valueColumn : typeColumn] = true;
+        if (typeColumn >= 0)
+            used[typeColumn] = true; // says only where the value goes
     }
     for (int field = 0; field < ContactFieldCount; ++field) {
         auto &columns = ranked[field];

@@ -110,10 +110,12 @@ int MerivoTool::run(const QStringList &arguments)
             return fail(tr("%1 takes no --vcard-version.").arg(command), Usage);
         if (positional.size() < least)
             return fail(tr("%1 needs a file name. See merivo-tool --help.").arg(command), Usage);
-        if (positional.size() > most)
-            return fail(tr("%1 takes no more than %n file name(s): %2 is one too many.", nullptr, int(most))
-                            .arg(command, positional.at(most)),
+        if (positional.size() > most) {
+            const QString extra = positional.at(most);
+            return fail(most == 0 ? tr("%1 takes no file name: %2 is one too many.").arg(command, extra)
+                                  : tr("%1 takes one file name at most: %2 is one too many.").arg(command, extra),
                         Usage);
+        }
         return int(Success);
     };
 
