@@ -7,6 +7,7 @@
 #include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
 #include "printing/TextWrap.h"
+#include "printing/TrueTypeSubset.h"
 #include "shell/MDIMain.h"
 #include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
+#include <QPainterPath>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPushButton>
@@ -591,6 +593,29 @@ private Q_SLOTS:
         QVERIFY(asked[0].prompt.contains(QStringLiteral("The report could not be printed: The printer is off line.")));
         QCOMPARE(t.printer().jobs().size(), 1);
         QCOMPARE(window->lblStatus->text(), QStringLiteral("Not printed."));
+    }
+
+    void aFontSubsetKeepsTheOutlinesOfTheGlyphsUsed()
+    {
+        const ReportFonts fonts;
+        const QRawFont &face = fonts.regular().raw();
+        QVERIFY(TrueTypeSubset::canEmbed(face));
+        const auto glyphOf = [&](char16_t c) { return fonts.regular().glyph(c).index; };
+        // An accented capital is often drawn from parts, which must come along.
+        const quint32 used = glyphOf(u'É');
+        const quint32 unused = glyphOf(u'Q');
+        std::vector<bool> marks(used + 1, false);
+        marks[used] = true;
+
+        const QByteArray program = TrueTypeSubset::program(face, marks);
+        QVERIFY(!program.isEmpty());
+        QVERIFY(program.size() < face.fontTable("glyf").size() / 4);
+        const QRawFont subset(program, face.pixelSize());
+        QVERIFY(subset.isValid());
+        QCOMPARE(subset.pathForGlyph(used).boundingRect(), face.pathForGlyph(used).boundingRect());
+        QVERIFY(!face.pathForGlyph(unused).isEmpty());
+        QVERIFY(subset.pathForGlyph(unused).isEmpty());
+        QCOMPARE(subset.advancesForGlyphIndexes({used}), face.advancesForGlyphIndexes({used}));
     }
 
     void aSavedPdfHoldsTheWholeReport_data()

@@ -4,6 +4,7 @@
 #include "ReportCanvas.h"
 #include "ReportDocument.h"
 #include "TextWrap.h"
+#include "TrueTypeSubset.h"
 #include "toolkit/PdfFile.h"
 
 #include <QDir>
@@ -79,12 +80,16 @@ public:
         write(QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n");
     }
 
-    void stream(int number, const QByteArray &entries, const QByteArray &data)
+    // Pages are compressed fast: a large report is written in half the time
+    // for a quarter more bytes. What is written once, as the fonts, is
+    // compressed best.
+    enum class Compression { Fast, Best };
+
+    void stream(int number, const QByteArray &entries, const QByteArray &data,
+                Compression compression = Compression::Fast)
     {
-        // qCompress puts the length in front of a zlib stream, which is what
-        // FlateDecode reads. The fastest level: a large report is written in
-        // half the time, for a quarter more bytes.
-        const QByteArray deflated = qCompress(data, 1).mid(4);
+        // qCompress puts the length in front of a zlib stream, which is what FlateDecode reads.
+        const QByteArray deflated = qCompress(data, compression == Compression::Fast ? 1 : 9).mid(4);
         m_offsets[size_t(number)] = m_position;
         write(QByteArray::number(number) + " 0 obj\n<< /Length " + QByteArray::number(deflated.size())
               + " /Filter /FlateDecode " + entries + " >>\nstream\n");
@@ -119,61 +124,6 @@ private:
     std::vector<qint64> m_offsets{0};
     bool m_ok = true;
 };
-
-// A TrueType font program made of the face's own tables, as PDF embeds it.
-// Empty when the face lacks a table that drawing its glyphs needs (an
-// OpenType face with PostScript outlines, for one).
-QByteArray trueTypeProgram(const QRawFont &raw)
-{
-    static const char *const tags[] = {"OS/2", "cmap", "cvt ", "fpgm", "glyf", "head", "hhea",
-                                       "hmtx", "loca", "maxp", "name", "post", "prep"};
-    static const QList<QByteArray> required = {"glyf", "head", "hhea", "hmtx", "loca", "maxp"};
-    QList<std::pair<QByteArray, QByteArray>> tables;
-    for (const char *tag : tags) {
-        const QByteArray data = raw.fontTable(tag);
-        if (!data.isEmpty())
-            tables.append({QByteArray(tag), data});
-        else if (required.contains(QByteArray(tag)))
-            return QByteArray();
-    }
-
-    const auto put16 = [](QByteArray &out, quint16 value) {
-        out.append(char(value >> 8));
-        out.append(char(value & 0xff));
-    };
-    const auto put32 = [](QByteArray &out, quint32 value) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.append(char((value >> shift) & 0xff));
-    };
-    const quint16 count = quint16(tables.size());
-    quint16 entrySelector = 0;
-    while ((2u << entrySelector) <= count)
-        ++entrySelector;
-    const quint16 searchRange = quint16(16u << entrySelector);
-
-    QByteArray font;
-    put32(font, 0x00010000);
-    put16(font, count);
-    put16(font, searchRange);
-    put16(font, entrySelector);
-    put16(font, quint16(count * 16 - searchRange));
-    quint32 offset = 12 + 16u * count;
-    QByteArray body;
-    for (const auto &[tag, data] : std::as_const(tables)) {
-        QByteArray padded = data;
-        padded.append(QByteArray((4 - padded.size() % 4) % 4, '\0'));
-        quint32 checksum = 0;
-        for (qsizetype i = 0; i < padded.size(); i += 4)
-            checksum += qFromBigEndian<quint32>(padded.constData() + i);
-        font.append(tag);
-        put32(font, checksum);
-        put32(font, offset);
-        put32(font, quint32(data.size()));
-        offset += quint32(padded.size());
-        body.append(padded);
-    }
-    return font + body;
-}
 
 // One face as the file embeds it, and the glyphs the pages used.
 struct EmbeddedFace
@@ -276,6 +226,18 @@ private:
     QByteArray m_content;
 };
 
+// The six capitals that name a subset of a font, from the glyphs in it.
+QByteArray subsetTag(const std::map<quint32, std::pair<float, char16_t>> &used)
+{
+    quint32 hash = 2166136261u;
+    for (const auto &entry : used)
+        hash = (hash ^ entry.first) * 16777619u;
+    QByteArray tag;
+    for (int i = 0; i < 6; ++i, hash /= 26)
+        tag += char('A' + hash % 26);
+    return tag;
+}
+
 QByteArray postScriptName(const FontFace &face)
 {
     QByteArray name;
@@ -288,10 +250,11 @@ QByteArray postScriptName(const FontFace &face)
     return face.isBold() ? name + "-Bold" : name;
 }
 
-void writeFace(PdfObjects &objects, const EmbeddedFace &embedded, const QByteArray &program)
+void writeFace(PdfObjects &objects, const EmbeddedFace &embedded)
 {
     const FontFace &face = *embedded.face;
-    const QByteArray name = postScriptName(face);
+    const QByteArray program = TrueTypeSubset::program(face.raw(), embedded.seen);
+    const QByteArray name = subsetTag(embedded.used) + '+' + postScriptName(face);
 
     QByteArray widths = "[";
     QByteArray characters;
@@ -329,7 +292,8 @@ void writeFace(PdfObjects &objects, const EmbeddedFace &embedded, const QByteArr
                        + number(face.ascent(1000)) + " /Descent " + number(-face.descent(1000)) + " /CapHeight "
                        + number(face.raw().capHeight()) + " /StemV " + (face.isBold() ? "120" : "80")
                        + " /FontFile2 " + QByteArray::number(embedded.program) + " 0 R >>");
-    objects.stream(embedded.program, "/Length1 " + QByteArray::number(program.size()), program);
+    objects.stream(embedded.program, "/Length1 " + QByteArray::number(program.size()), program,
+                   PdfObjects::Compression::Best);
     objects.stream(embedded.toUnicode, QByteArray(),
                    "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
@@ -356,7 +320,7 @@ bool ReportPdf::canWriteDirectly(const ReportDocument &document)
     const QStringView ellipsis(&Ellipsis, 1);
     if (!regular.isDirect(ellipsis) || !bold.isDirect(ellipsis))
         return false;
-    if (trueTypeProgram(regular.raw()).isEmpty() || trueTypeProgram(bold.raw()).isEmpty())
+    if (!TrueTypeSubset::canEmbed(regular.raw()) || !TrueTypeSubset::canEmbed(bold.raw()))
         return false;
     for (const QString &text : document.fixedTexts()) {
         if (!regular.isDirect(text) || !bold.isDirect(text))
@@ -423,7 +387,7 @@ PrintResult ReportPdf::writeDirectly(const ReportDocument &document, const QStri
     }
 
     for (const EmbeddedFace &embedded : faces)
-        writeFace(objects, embedded, trueTypeProgram(embedded.face->raw()));
+        writeFace(objects, embedded);
     objects.object(pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count "
                                  + QByteArray::number(document.pageCount()) + " >>");
     objects.object(catalog, "<< /Type /Catalog /Pages " + QByteArray::number(pageTree) + " 0 R >>");
