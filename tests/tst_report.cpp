@@ -3,6 +3,7 @@
 #include "printing/ReportControl.h"
 #include "printing/ReportDefinition.h"
 #include "printing/ReportEngine.h"
+#include "printing/ReportPageView.h"
 #include "printing/ReportPdf.h"
 #include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
@@ -574,6 +575,9 @@ private Q_SLOTS:
         const int pages = window->document().pageCount();
         QVERIFY(pages >= 3);
         QCOMPARE(window->lblPage->text(), QStringLiteral("Page 1 of %1 (120 rows)").arg(pages));
+        window->pageView->showPage(pages - 1);
+        QCOMPARE(window->pageView->currentPage(), pages - 1);
+        QCOMPARE(window->lblPage->text(), QStringLiteral("Page %1 of %1 (120 rows)").arg(pages));
 
         window->cmdPrint->click();
         QCOMPARE(t.printer().jobs().size(), 1);

@@ -66,7 +66,10 @@ void ReportPageView::updateScrollBars()
     const QSizeF page = pageSize();
     const qint64 height = qint64(m_document.pageCount()) * pagePitch() + Gap;
     const int width = int(std::ceil(page.width())) + 2 * Gap;
-    verticalScrollBar()->setRange(0, int(std::clamp<qint64>(height - viewport()->height(), 0, INT_MAX)));
+    // Far enough for the last page to reach the top, as any other page does.
+    const qint64 lastPageOnTop = qint64(std::max(m_document.pageCount() - 1, 0)) * pagePitch();
+    const qint64 range = std::max(height - viewport()->height(), lastPageOnTop);
+    verticalScrollBar()->setRange(0, int(std::clamp<qint64>(range, 0, INT_MAX)));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));

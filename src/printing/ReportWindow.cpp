@@ -79,12 +79,9 @@ PdfExport::Writer ReportWindow::pdfWriter() const
 void ReportWindow::cmdPrint_Click()
 {
     lblStatus->clear();
-    PrintResult printed;
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        printed = m_printer.print(m_document);
-        QApplication::restoreOverrideCursor();
-    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PrintResult printed = m_printer.print(m_document);
+    QApplication::restoreOverrideCursor();
     if (printed) {
         lblStatus->setText(tr("Sent to the printer."));
         return;
