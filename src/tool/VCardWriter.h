@@ -16,9 +16,9 @@
 //   EMAIL  Email Address
 //   URL    Website Address
 //
-// Empty fields are left out. Text is escaped (\\ \, \; and \n for a line
-// break; a CR LF or a lone CR is written as one line break). A URL escapes
-// only backslashes and line breaks, since commas belong to addresses.
+// Empty fields are left out. Every value is escaped as text (\\ \, \; and \n
+// for a line break; a CR LF or a lone CR is written as one line break); the
+// URL too, since common readers split an unescaped comma there.
 class VCardWriter
 {
 public:
