@@ -186,11 +186,12 @@ void RecordForm::tellUnsavedWorkDropped()
     case Recordset::EditMode::Adding:
         program().dialogs().messageBox(tr("The new contact was not saved."), MsgBox::OkOnly, tr("Not Saved"));
         break;
-    case Recordset::EditMode::Editing:
-        program().dialogs().messageBox(
-            tr("The changes to %1 were not saved.").arg(Data1->Recordset()->currentValues()[0]), MsgBox::OkOnly,
-            tr("Not Saved"));
+    case Recordset::EditMode::Editing: {
+        const QString name = Data1->Recordset()->currentValues()[fieldIndex(ContactField::Name)];
+        program().dialogs().messageBox(tr("The changes to %1 were not saved.").arg(name), MsgBox::OkOnly,
+                                       tr("Not Saved"));
         break;
+    }
     case Recordset::EditMode::None:
         break;
     }

@@ -208,17 +208,7 @@ bool Recordset::MoveFirst()
     if (!ready(what) || !refuseWhilePending(what))
         return false;
     ContactRow row;
-    switch (m_store->first(row)) {
-    case ContactStore::Lookup::Found:
-        land(row);
-        return true;
-    case ContactStore::Lookup::Missing:
-        leave(Position::Kind::BeforeFirst);
-        return true;
-    case ContactStore::Lookup::Failed:
-        break;
-    }
-    return fail(m_store->lastError());
+    return finishMove(m_store->first(row), row, Position::Kind::BeforeFirst);
 }
 
 bool Recordset::MoveLast()
@@ -227,17 +217,7 @@ bool Recordset::MoveLast()
     if (!ready(what) || !refuseWhilePending(what))
         return false;
     ContactRow row;
-    switch (m_store->last(row)) {
-    case ContactStore::Lookup::Found:
-        land(row);
-        return true;
-    case ContactStore::Lookup::Missing:
-        leave(Position::Kind::AfterLast);
-        return true;
-    case ContactStore::Lookup::Failed:
-        break;
-    }
-    return fail(m_store->lastError());
+    return finishMove(m_store->last(row), row, Position::Kind::AfterLast);
 }
 
 bool Recordset::MoveNext(AtEdge atEdge)
@@ -258,18 +238,8 @@ bool Recordset::MoveNext(AtEdge atEdge)
     case Position::Kind::AfterLast:
         break;
     }
-    switch (result) {
-    case ContactStore::Lookup::Found:
-        land(row);
-        return true;
-    case ContactStore::Lookup::Missing:
-        if (atEdge == AtEdge::LeaveRecord)
-            leave(Position::Kind::AfterLast);
-        return true;
-    case ContactStore::Lookup::Failed:
-        break;
-    }
-    return fail(m_store->lastError());
+    return finishMove(result, row,
+                      atEdge == AtEdge::LeaveRecord ? std::optional(Position::Kind::AfterLast) : std::nullopt);
 }
 
 bool Recordset::MovePrevious(AtEdge atEdge)
@@ -290,13 +260,21 @@ bool Recordset::MovePrevious(AtEdge atEdge)
     case Position::Kind::BeforeFirst:
         break;
     }
+    return finishMove(result, row,
+                      atEdge == AtEdge::LeaveRecord ? std::optional(Position::Kind::BeforeFirst) : std::nullopt);
+}
+
+bool Recordset::finishMove(ContactStore::Lookup result, const ContactRow &row,
+                           std::optional<Position::Kind> pastTheEdge)
+{
     switch (result) {
     case ContactStore::Lookup::Found:
         land(row);
         return true;
     case ContactStore::Lookup::Missing:
-        if (atEdge == AtEdge::LeaveRecord)
-            leave(Position::Kind::BeforeFirst);
+        // No record that way: leave the view past the edge, or stay put.
+        if (pastTheEdge)
+            leave(*pastTheEdge);
         return true;
     case ContactStore::Lookup::Failed:
         break;

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactDatabase.h"
 #include "contacts/ContactRecord.h"
+#include "contacts/ContactStore.h"
 
 #include <QObject>
 #include <QString>
@@ -9,8 +10,6 @@
 #include <memory>
 #include <optional>
 
-class ContactStore;
-struct ContactRow;
 
 // A record's bookmark is its row id; no bookmark when there is no record.
 using RecordBookmark = std::optional<qint64>;
@@ -124,6 +123,9 @@ private:
     bool refuseWhilePending(const QString &what);
     bool refuseReadOnly(const QString &what);
     bool ready(const QString &what);
+    // Lands on the row a move found; without one, leaves the view past the
+    // edge when asked to, else stays.
+    bool finishMove(ContactStore::Lookup result, const ContactRow &row, std::optional<Position::Kind> pastTheEdge);
     void land(const ContactRow &row);
     void leave(Position::Kind kind, qint64 id = 0);
     bool showAgain(const Position &position);
