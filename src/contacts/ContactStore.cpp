@@ -196,22 +196,29 @@ ContactStore::Change ContactStore::compareStored(qint64 id, const ContactValues 
     return Change::Changed;
 }
 
+bool ContactStore::beginWrite(WriteTransaction &transaction, const ContactValues &values, const QString &what)
+{
+    if (!isOpen()) {
+        m_lastError = tr("%1: the contact store is not open.").arg(what);
+        return false;
+    }
+    if (!refuseBrokenText(values, what))
+        return false;
+    if (const int rc = transaction.begin(); rc != SQLITE_OK) {
+        fail(what, rc);
+        return false;
+    }
+    return true;
+}
+
 std::optional<qint64> ContactStore::insert(const ContactValues &values)
 {
     const QString what = tr("Could not save the new contact");
-    if (!isOpen()) {
-        m_lastError = tr("%1: the contact store is not open.").arg(what);
-        return std::nullopt;
-    }
-    if (!refuseBrokenText(values, what))
-        return std::nullopt;
     sqlite3 *db = m_database.handle();
     WriteTransaction transaction(db);
-    int rc = transaction.begin();
-    if (rc != SQLITE_OK) {
-        fail(what, rc);
+    if (!beginWrite(transaction, values, what))
         return std::nullopt;
-    }
+    int rc = SQLITE_OK;
     {
         StatementRun run(m_insert);
         for (int i = 0; i < ContactFieldCount; ++i)
@@ -233,22 +240,13 @@ std::optional<qint64> ContactStore::insert(const ContactValues &values)
 ContactStore::Change ContactStore::update(qint64 id, const ContactValues &values, const ContactValues &expected)
 {
     const QString what = tr("Could not save the contact");
-    if (!isOpen()) {
-        m_lastError = tr("%1: the contact store is not open.").arg(what);
+    WriteTransaction transaction(m_database.handle());
+    if (!beginWrite(transaction, values, what))
         return Change::Failed;
-    }
-    if (!refuseBrokenText(values, what))
-        return Change::Failed;
-    sqlite3 *db = m_database.handle();
-    WriteTransaction transaction(db);
-    int rc = transaction.begin();
-    if (rc != SQLITE_OK) {
-        fail(what, rc);
-        return Change::Failed;
-    }
     const Change stored = compareStored(id, expected, what);
     if (stored != Change::Done)
         return stored;
+    int rc = SQLITE_OK;
     {
         StatementRun run(m_update);
         for (int i = 0; i < ContactFieldCount; ++i)

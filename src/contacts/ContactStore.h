@@ -74,6 +74,9 @@ private:
     Lookup readRow(StatementRun &run, ContactRow &row, const QString &what);
     bool prepareStatements();
     Lookup fail(const QString &what, int rc);
+    // Checks that a write may start and opens its transaction; false, with
+    // the reason in lastError(), when it may not.
+    bool beginWrite(WriteTransaction &transaction, const ContactValues &values, const QString &what);
     // Within the caller's write transaction: is the row still as expected?
     Change compareStored(qint64 id, const ContactValues &expected, const QString &what);
     bool refuseBrokenText(const ContactValues &values, const QString &what);
