@@ -1,5 +1,7 @@
 #include "tool/CsvHeaderMap.h"
 
+#include "tool/JoinedText.h"
+
 #include <QHash>
 #include <QRegularExpression>
 
@@ -133,19 +135,6 @@ const QByteArray &cell(const std::vector<QByteArray> &record, int column)
 {
     static const QByteArray none;
     return column >= 0 && column < int(record.size()) ? record[column] : none;
-}
-
-QByteArray joined(std::initializer_list<QByteArray> parts, const char *separator)
-{
-    QByteArray text;
-    for (const QByteArray &part : parts) {
-        if (part.isEmpty())
-            continue;
-        if (!text.isEmpty())
-            text.append(separator);
-        text.append(part);
-    }
-    return text;
 }
 
 // Home, work or another kind, from the value of a typed group's type column.

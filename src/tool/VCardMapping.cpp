@@ -1,5 +1,6 @@
 #include "tool/VCardMapping.h"
 
+#include "tool/JoinedText.h"
 #include "tool/VCardValue.h"
 
 #include <cstring>
@@ -17,19 +18,6 @@ bool nameIs(QByteArrayView name, const char *upper)
 {
     const qsizetype length = qsizetype(std::strlen(upper));
     return name.size() == length && qstrnicmp(name.data(), length, upper, length) == 0;
-}
-
-QByteArray joined(const std::vector<QByteArray> &parts, const char *separator)
-{
-    QByteArray text;
-    for (const QByteArray &part : parts) {
-        if (part.isEmpty())
-            continue;
-        if (!text.isEmpty())
-            text.append(separator);
-        text.append(part);
-    }
-    return text;
 }
 
 class CardReader
