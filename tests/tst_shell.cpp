@@ -141,7 +141,7 @@ private Q_SLOTS:
         login->txtpassword->setText(password);
         login->cmdproceed->click();
         QVERIFY(login->txtpassword->text().isEmpty());
-        QCOMPARE(QApplication::focusWidget() == login->txtpassword || login->focusWidget() == login->txtpassword, true);
+        QCOMPARE(login->focusWidget(), login->txtpassword);
         QCOMPARE(login->lblwarning->text(), QStringLiteral("Wrong Password! Try Again."));
         QCOMPARE(login->txtlogin->text(), QStringLiteral("alice"));
         QVERIFY(t.dialogs().asked().isEmpty());
