@@ -3,6 +3,7 @@
 #include "contacts/ContactFileCheck.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/SqliteStatement.h"
+#include "contacts/SyncSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -126,6 +127,10 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
         close();
         return false;
     }
+    // Deletions are kept and changes noted for sync whichever program makes
+    // them. Best effort: a file another program holds gets them next time.
+    if (!m_readOnly)
+        SyncSchema::ensure(m_handle);
     return true;
 }
 
