@@ -52,7 +52,7 @@ const std::vector<SchemaObject> &schemaObjects()
                             "WHERE deleted IS NOT NULL")},
             {QStringLiteral("table"), QStringLiteral("merivo_sync_item"),
              QStringLiteral("CREATE TABLE merivo_sync_item(account TEXT NOT NULL, href TEXT NOT NULL, "
-                            "contact INTEGER NOT NULL, etag TEXT, card BLOB, %1, PRIMARY KEY(account, href))")
+                            "contact INTEGER NOT NULL, etag TEXT, card BLOB, pending BLOB, %1, PRIMARY KEY(account, href))")
                  .arg(baseColumns.join(QStringLiteral(", ")))},
             {QStringLiteral("index"), QStringLiteral("merivo_sync_item_by_contact"),
              QStringLiteral("CREATE INDEX merivo_sync_item_by_contact ON merivo_sync_item(contact, account)")},

@@ -15,8 +15,10 @@ struct sqlite3;
 //                               the triggers keep equal to that row
 //   merivo_sync_item            one per contact and account: the card's
 //                               address on the server, its ETag, the card as
-//                               last received or sent, and the eight values
-//                               both sides agreed on at the last sync
+//                               last received or sent, a changed card not
+//                               sent yet, and the eight values both sides
+//                               agreed on at the last sync (contact 0: a card
+//                               that holds no contact, passed over)
 //   merivo_sync_collection      per account: the server's sync token
 //   merivo_deleted              every deleted contact for 30 days: its eight
 //                               values as stored, when, and its card

@@ -25,7 +25,11 @@
 // contact and are passed over.
 namespace VCardMapping {
 
+// The property each field was read from (for the name: FN, else N or ORG),
+// or null; sync patches a card there.
+using Sources = std::array<const VCardProperty *, ContactFieldCount>;
+
 // False when nothing in the card can serve as the name.
-bool map(const VCard &card, ContactTexts &values, NotKept &notKept);
+bool map(const VCard &card, ContactTexts &values, NotKept &notKept, Sources *sources = nullptr);
 
 } // namespace VCardMapping

@@ -4,7 +4,9 @@ namespace {
 
 constexpr qsizetype FoldAt = 75; // bytes per line, without the CR LF
 
-void appendEscaped(QByteArray &line, QByteArrayView value)
+} // namespace
+
+void VCardWriter::appendEscaped(QByteArray &line, QByteArrayView value)
 {
     // Plain runs are copied whole; only the few special bytes cost a step.
     qsizetype plain = 0;
@@ -31,14 +33,16 @@ void appendEscaped(QByteArray &line, QByteArrayView value)
     line.append(value.sliced(plain));
 }
 
+namespace {
+
 bool isContinuationByte(char c)
 {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Ends the line, folding it into pieces of at most FoldAt bytes, each after
-// the first starting with a blank.
-void appendFolded(QByteArray &out, QByteArrayView line)
+} // namespace
+
+void VCardWriter::appendFolded(QByteArray &out, QByteArrayView line)
 {
     qsizetype limit = FoldAt;
     while (line.size() > limit) {
@@ -55,7 +59,7 @@ void appendFolded(QByteArray &out, QByteArrayView line)
 }
 
 // The family name for N: the last word of the name; the rest is given.
-std::pair<QByteArrayView, QByteArrayView> splitName(QByteArrayView name)
+std::pair<QByteArrayView, QByteArrayView> VCardWriter::splitName(QByteArrayView name)
 {
     QByteArrayView kept = name;
     while (!kept.isEmpty() && kept.back() == ' ')
@@ -68,8 +72,6 @@ std::pair<QByteArrayView, QByteArrayView> splitName(QByteArrayView name)
         given.chop(1);
     return {kept.sliced(blank + 1), given};
 }
-
-} // namespace
 
 void VCardWriter::append(const ContactFieldViews &fields, QByteArray &out) const
 {

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <utility>
+
 // Writes contacts as vCards, 4.0 (RFC 6350) or 3.0 (RFC 2426), UTF-8 with
 // CR LF line ends and lines folded at 75 bytes (never inside a character).
 //
@@ -27,6 +29,14 @@ public:
     explicit VCardWriter(Version version) : m_version(version) {}
 
     void append(const ContactFieldViews &fields, QByteArray &out) const;
+
+    // Appends value escaped as text.
+    static void appendEscaped(QByteArray &line, QByteArrayView value);
+    // Appends line ended by CR LF, folded into pieces of at most 75 bytes,
+    // each after the first starting with a blank.
+    static void appendFolded(QByteArray &out, QByteArrayView line);
+    // N's family name (the last word of the name) and given name (the rest).
+    static std::pair<QByteArrayView, QByteArrayView> splitName(QByteArrayView name);
 
 private:
     Version m_version;

@@ -1,6 +1,7 @@
 // merivo-tool: the companion command over Merivo's contact database.
 
 #include "merivo_config.h"
+#include "sync/SyncTool.h"
 #include "tool/MerivoTool.h"
 
 #include <QCoreApplication>
@@ -20,8 +21,15 @@ int main(int argc, char *argv[])
         || !errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return MerivoTool::Failure;
 
-    MerivoTool tool(output, errors, QDir(QStringLiteral(MERIVO_DATA_DIR)).filePath(QStringLiteral("db2.mdb")));
+    const QString database = QDir(QStringLiteral(MERIVO_DATA_DIR)).filePath(QStringLiteral("db2.mdb"));
+    MerivoTool tool(output, errors, database);
+    SyncTool sync(output, errors, database);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return tool.run(arguments);
+    if (SyncTool::handles(arguments))
+        return sync.run(arguments);
+    const int status = tool.run(arguments);
+    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")))
+        output.write(sync.helpText().toUtf8());
+    return status;
 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// The sync log beside the contact database (sync.log, readable by its
+// owner only): one line per thing a sync did, each written at once, so that
+// a sync that was killed leaves what it did. Past 2 MB the log moves to
+// sync.log.1 and starts anew.
+class SyncLog
+{
+public:
+    explicit SyncLog(const QString &databasePath);
+
+    QString path() const { return m_path; }
+    void line(const QString &text);
+
+private:
+    QString m_path;
+    QFile m_file;
+};

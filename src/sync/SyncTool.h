@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+struct SyncAccount;
+
+// The commands of merivo-tool that sync the contacts with CardDAV servers
+// and bring deleted contacts back: account add|list|remove, sync, deleted,
+// undelete. Same conventions as MerivoTool: results on output, a failure is
+// one plain line on errors, exit status 0, 1 (failed) or 2 (wrong command
+// line).
+class SyncTool
+{
+    Q_DECLARE_TR_FUNCTIONS(SyncTool)
+
+public:
+    SyncTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase);
+
+    // Whether the command line names one of these commands.
+    static bool handles(const QStringList &arguments);
+    int run(const QStringList &arguments);
+    QString helpText() const;
+
+private:
+    int addAccount(const QString &url, const QString &user, const SyncAccount &settings, const QString &addressBook);
+    int listAccounts();
+    int removeAccount(const QString &which);
+    int sync(const QString &which, const QString &prefer, int timeoutSeconds);
+    int listDeleted();
+    int undelete(const QString &number);
+
+    bool readPassword(const SyncAccount &account, QString &password);
+    int fail(const QString &message, int status = 1);
+    void say(const QString &line);
+
+    QIODevice &m_output;
+    QIODevice &m_errors;
+    QString m_database;
+};
