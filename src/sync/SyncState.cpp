@@ -50,6 +50,18 @@ QString placeholders(int first)
     return list.join(QStringLiteral(", "));
 }
 
+// Runs onRow for every row; SQLITE_DONE at the end, else an error code.
+template<typename OnRow>
+int forEachRow(int prepared, StatementRun &run, OnRow &&onRow)
+{
+    if (prepared != SQLITE_OK)
+        return prepared;
+    int rc;
+    while ((rc = run.step()) == SQLITE_ROW)
+        onRow();
+    return rc;
+}
+
 size_t hashOf(const ContactValues &values)
 {
     size_t hash = 0;
@@ -183,8 +195,7 @@ bool SyncState::remap(int &moved)
         int rc = select.prepare(db, QStringLiteral("SELECT id, row, %1 FROM merivo_sync_contact WHERE row IS NOT NULL "
                                                    "ORDER BY row, id").arg(fields));
         StatementRun run(select);
-        while (rc == SQLITE_OK && (rc = run.step()) == SQLITE_ROW)
-            contacts.push_back({run.int64At(0), run.int64At(1), valuesAt(run, 2)});
+        rc = forEachRow(rc, run, [&] { contacts.push_back({run.int64At(0), run.int64At(1), valuesAt(run, 2)}); });
         if (rc != SQLITE_DONE)
             return fail(what, rc);
     }
@@ -192,8 +203,7 @@ bool SyncState::remap(int &moved)
         SqliteStatement select;
         int rc = select.prepare(db, QStringLiteral("SELECT rowid, %1 FROM Table1").arg(fields));
         StatementRun run(select);
-        while (rc == SQLITE_OK && (rc = run.step()) == SQLITE_ROW)
-            rows.emplace(run.int64At(0), valuesAt(run, 1));
+        rc = forEachRow(rc, run, [&] { rows.emplace(run.int64At(0), valuesAt(run, 1)); });
         if (rc != SQLITE_DONE)
             return fail(what, rc);
     }
@@ -287,10 +297,10 @@ bool SyncState::loadContacts(QHash<qint64, LocalContact> &contacts)
                                 .arg(SyncSchema::fieldList()));
     StatementRun run(select);
     contacts.clear();
-    while (rc == SQLITE_OK && (rc = run.step()) == SQLITE_ROW) {
-        LocalContact contact{run.int64At(0), run.int64At(1), run.int64At(2), valuesAt(run, 3)};
+    rc = forEachRow(rc, run, [&] {
+        const LocalContact contact{run.int64At(0), run.int64At(1), run.int64At(2), valuesAt(run, 3)};
         contacts.insert(contact.id, contact);
-    }
+    });
     return rc == SQLITE_DONE || fail(tr("Could not read the contacts to sync"), rc);
 }
 
@@ -307,7 +317,7 @@ bool SyncState::loadItems(const QString &account, QHash<QString, SyncItem> &item
     StatementRun run(select);
     run.bind(1, account);
     items.clear();
-    while (rc == SQLITE_OK && (rc = run.step()) == SQLITE_ROW) {
+    rc = forEachRow(rc, run, [&] {
         SyncItem item;
         item.href = run.textAt(0);
         item.contact = run.int64At(1);
@@ -316,7 +326,7 @@ bool SyncState::loadItems(const QString &account, QHash<QString, SyncItem> &item
         item.pending = blobAt(select.handle(), 4);
         item.base = valuesAt(run, 5);
         items.insert(item.href, item);
-    }
+    });
     return rc == SQLITE_DONE || fail(tr("Could not read what the last sync kept"), rc);
 }
 
