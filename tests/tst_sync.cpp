@@ -1,0 +1,260 @@
+// merivo-tool sync against a real Radicale on 127.0.0.1: both directions,
+// what the server's cards hold besides our fields, conflicts, deletions and
+// their return, rows renumbered by the shell, servers that fail in every way,
+// and syncs killed at any moment.
+
+#include "ContactTestTools.h"
+#include "SyncTestTools.h"
+#include "TransferTestTools.h"
+
+#include "contacts/ContactStore.h"
+#include "sync/SyncCard.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// A card as another client (a phone) keeps it: much more than our fields.
+QByteArray richCard(const QString &uid, const QString &name, const QString &phone)
+{
+    return QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2\r\nN:%2;;;;\r\n"
+                          "TEL;TYPE=HOME:%3\r\nTEL;TYPE=CELL:+1 555 0199\r\n"
+                          "BDAY:1980-04-01\r\nNOTE:met at the fair\r\nX-PHONE-RINGTONE:bells\r\n"
+                          "item1.EMAIL;TYPE=INTERNET:%1@example.org\r\nitem1.X-ABLABEL:private\r\n"
+                          "PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk\r\n"
+                          " +M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==\r\nEND:VCARD\r\n")
+        .arg(uid, name, phone)
+        .toUtf8();
+}
+
+QByteArray plainCard(const QString &uid, const QString &name)
+{
+    return QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2\r\nEND:VCARD\r\n").arg(uid, name).toUtf8();
+}
+
+// The properties a card holds, unfolded, as "NAME:value" lines.
+QStringList unfoldedLines(const QByteArray &card)
+{
+    QByteArray text = card;
+    text.replace("\r\n ", "").replace("\n ", "");
+    QStringList lines;
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            lines.append(QString::fromUtf8(line.trimmed()));
+    }
+    return lines;
+}
+
+using ValuesList = QList<ContactValues>;
+
+ValuesList sorted(ValuesList list)
+{
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+QStringList names(const ValuesList &list)
+{
+    QStringList result;
+    for (const ContactValues &values : list)
+        result.append(values[0]);
+    result.sort();
+    return result;
+}
+
+// Minimal HTTP for playing another client of the server.
+int dav(const QByteArray &method, const QString &url, const QByteArray &body = QByteArray(),
+        const QByteArray &condition = QByteArray())
+{
+    QNetworkAccessManager network;
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("Authorization", "Basic " + QByteArray("ann:secret").toBase64());
+    if (!body.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("text/vcard"));
+    if (!condition.isEmpty())
+        request.setRawHeader(condition.left(condition.indexOf(':')), condition.mid(condition.indexOf(':') + 1).trimmed());
+    QNetworkReply *reply = network.sendCustomRequest(request, method, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    delete reply;
+    return status;
+}
+
+} // namespace
+
+class TestSync : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_serverFolder;
+    std::unique_ptr<Radicale> m_radicale;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FaultProxy> m_proxy;
+    ToolRunner m_tool{QStringLiteral(MERIVO_TOOL)};
+    QString m_database;
+    QString m_book;
+    QString m_bookUrl; // on the server itself, for the other client
+
+    ToolRun tool(const QStringList &arguments, int killAfterMs = -1)
+    {
+        return m_tool.run(QStringList{QStringLiteral("--database"), m_database} + arguments, killAfterMs);
+    }
+
+    ToolRun sync(const QStringList &arguments = {})
+    {
+        return tool(QStringList{QStringLiteral("sync"), QStringLiteral("--timeout"), QStringLiteral("2")} + arguments);
+    }
+
+    QString cardUrl(const QString &file) const { return m_bookUrl + file; }
+
+    ValuesList serverValues() const
+    {
+        ValuesList list;
+        const auto cards = m_radicale->cards(m_book);
+        for (const QByteArray &bytes : cards) {
+            if (const std::optional<SyncCard> card = SyncCard::read(bytes))
+                list.append(card->values());
+        }
+        return sorted(list);
+    }
+
+    ValuesList localValues() const { return sorted(storedContacts(m_database)); }
+
+    QString shell(const QString &sql) const
+    {
+        const ShellResult result = sqliteShell(m_database, sql);
+        return result.errors.isEmpty() ? result.output : QStringLiteral("error: ") + result.errors;
+    }
+
+    // Both sides hold the same contacts, and a sync right away sends and
+    // fetches nothing.
+    void checkSettled(const char *where)
+    {
+        const ValuesList local = localValues();
+        QCOMPARE(names(serverValues()), names(local));
+        QVERIFY2(serverValues() == local, where);
+        m_proxy->clearLog();
+        const ToolRun again = sync();
+        QVERIFY2(again.status == 0, again.errors.constData());
+        QVERIFY2(again.output.contains("received 0 new, 0 changed, 0 deleted; sent 0 new, 0 changed, 0 deleted."),
+                 again.output.constData());
+        QCOMPARE(m_proxy->count("PUT") + m_proxy->count("DELETE") + m_proxy->count("GET"), 0);
+        QCOMPARE(m_proxy->count("REPORT"), 1); // sync-collection, with no card in it
+        QCOMPARE(localValues(), local);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("radicale")).isEmpty(), "radicale is not installed");
+        QVERIFY(haveSqliteShell());
+        m_radicale = std::make_unique<Radicale>(m_serverFolder.path());
+        QVERIFY(m_radicale->start());
+    }
+
+    void cleanupTestCase() { m_radicale.reset(); }
+
+    void init()
+    {
+        static int count = 0;
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_database = m_dir->filePath(QStringLiteral("db2.mdb"));
+        m_book = QStringLiteral("book%1").arg(++count);
+        m_bookUrl = m_radicale->addressBook(m_book);
+        m_proxy = std::make_unique<FaultProxy>(m_radicale->port());
+        Radicale::writeText(m_dir->filePath(QStringLiteral("password")), "secret\n");
+        const ToolRun added = tool({QStringLiteral("account"), QStringLiteral("add"),
+                                    m_proxy->url() + QStringLiteral("ann/") + m_book + QLatin1Char('/'), QStringLiteral("--user"),
+                                    QStringLiteral("ann"), QStringLiteral("--password-command"),
+                                    QStringLiteral("cat '%1'").arg(m_dir->filePath(QStringLiteral("password")))});
+        QVERIFY2(added.status == 0, added.errors.constData());
+    }
+
+    void bothDirectionsAndNothingTwice()
+    {
+        QVERIFY(storeContacts(m_database, awkwardContacts()));
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123")),
+                     "If-None-Match: *"),
+                 201);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("olga.vcf")), plainCard(QStringLiteral("olga"), QStringLiteral("Olga"))), 201);
+
+        const ToolRun first = sync();
+        QVERIFY2(first.status == 0, first.errors.constData());
+        QVERIFY2(first.output.contains("received 2 new, 0 changed, 0 deleted; sent 5 new, 0 changed, 0 deleted."),
+                 first.output.constData());
+        QCOMPARE(localValues().size(), 7);
+        // Every character of every field made it to the server and back.
+        for (const ContactValues &values : awkwardContacts())
+            QVERIFY2(serverValues().contains(values), qPrintable(values[0]));
+        checkSettled("after the first sync");
+    }
+
+    void localChangesKeepTheRestOfTheCard_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("sqlite3 shell") << QStringLiteral("shell");
+        QTest::newRow("the forms' store") << QStringLiteral("store");
+    }
+
+    void localChangesKeepTheRestOfTheCard()
+    {
+        QFETCH(QString, how);
+        const QByteArray card = richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"));
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), card), 201);
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(names(localValues()), QStringList{QStringLiteral("Vera Lind")});
+
+        if (how == QLatin1String("shell")) {
+            QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Phone Number\" = '+46 8 999', \"Position\" = 'Pilot';")), QString());
+        } else {
+            ContactStore store;
+            QVERIFY(store.open(m_database, {}));
+            ContactRow row;
+            QCOMPARE(store.first(row), ContactStore::Lookup::Found);
+            ContactValues changed = row.values;
+            changed[fieldIndex(ContactField::PhoneNumber)] = QStringLiteral("+46 8 999");
+            changed[fieldIndex(ContactField::Position)] = QStringLiteral("Pilot");
+            QCOMPARE(store.update(row.id, changed, row.values), ContactStore::Change::Done);
+        }
+        const ToolRun run = sync();
+        QVERIFY2(run.output.contains("sent 0 new, 1 changed, 0 deleted."), run.output.constData());
+
+        const QStringList lines = unfoldedLines(m_radicale->cards(m_book).value(QStringLiteral("vera.vcf")));
+        for (const QString &kept : unfoldedLines(card)) {
+            if (!kept.startsWith(QLatin1String("TEL;TYPE=HOME")))
+                QVERIFY2(lines.contains(kept), qPrintable(kept));
+        }
+        QVERIFY(lines.contains(QStringLiteral("TEL;TYPE=HOME:+46 8 999")));
+        QVERIFY(lines.contains(QStringLiteral("TITLE:Pilot")));
+        checkSettled("after a local edit");
+    }
+
+    void serverChangesArrive()
+    {
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("a.vcf")), plainCard(QStringLiteral("a"), QStringLiteral("Ann"))), 201);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("b.vcf")), plainCard(QStringLiteral("b"), QStringLiteral("Bob"))), 201);
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("a.vcf")), plainCard(QStringLiteral("a"), QStringLiteral("Ann Smith"))), 201);
+        QCOMPARE(dav("DELETE", cardUrl(QStringLiteral("b.vcf"))), 200);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("c.vcf")), plainCard(QStringLiteral("c"), QStringLiteral("Cem"))), 201);
+        const ToolRun run = sync();
+        QVERIFY2(run.output.contains("received 1 new, 1 changed, 1 deleted; sent 0 new, 0 changed, 0 deleted."),
+                 run.output.constData());
+        QCOMPARE(names(localValues()), (QStringList{QStringLiteral("Ann Smith"), QStringLiteral("Cem")}));
+        const ToolRun deleted = tool({QStringLiteral("deleted")});
+        QVERIFY2(deleted.output.contains("Bob"), deleted.output.constData());
+        checkSettled("after changes on the server");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "tst_sync.moc"
