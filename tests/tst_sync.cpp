@@ -254,6 +254,122 @@ private Q_SLOTS:
         QVERIFY2(deleted.output.contains("Bob"), deleted.output.constData());
         checkSettled("after changes on the server");
     }
+
+    void conflicts_data()
+    {
+        QTest::addColumn<QString>("prefer");
+        QTest::addColumn<QString>("field"); // a column of Table1
+        QTest::addColumn<QString>("here");
+        QTest::addColumn<QString>("there");
+        QTest::addColumn<QString>("kept");          // in the field, on both sides
+        QTest::addColumn<QStringList>("cardLines"); // on the server's card besides
+        QTest::addColumn<bool>("conflict");
+
+        const QString phone = QStringLiteral("Phone Number");
+        QTest::newRow("both kept") << QString() << phone << "+1 111" << "+1 222" << "+1 111"
+                                   << QStringList{QStringLiteral("TEL;TYPE=HOME:+1 111"), QStringLiteral("TEL;TYPE=HOME:+1 222"),
+                                                  QStringLiteral("TEL;TYPE=CELL:+1 555 0199")}
+                                   << true;
+        QTest::newRow("this computer's preferred") << "local" << phone << "+1 111" << "+1 222" << "+1 111"
+                                                   << QStringList{QStringLiteral("TEL;TYPE=HOME:+1 111")} << true;
+        QTest::newRow("the server's preferred") << "server" << phone << "+1 111" << "+1 222" << "+1 222"
+                                                << QStringList{QStringLiteral("TEL;TYPE=HOME:+1 222")} << true;
+        QTest::newRow("emptied here, both kept") << QString() << phone << "" << "+1 222" << "+1 222"
+                                                 << QStringList{QStringLiteral("TEL;TYPE=HOME:+1 222")} << true;
+        QTest::newRow("the same change on both sides") << QString() << phone << "+1 333" << "+1 333" << "+1 333"
+                                                       << QStringList{QStringLiteral("TEL;TYPE=HOME:+1 333")} << false;
+        QTest::newRow("names, both kept") << QString() << QStringLiteral("Name") << "Vera L" << "Vera Lindqvist"
+                                          << "Vera L"
+                                          << QStringList{QStringLiteral("FN:Vera L"), QStringLiteral("NOTE:Also named: Vera Lindqvist")}
+                                          << true;
+    }
+
+    void conflicts()
+    {
+        QFETCH(QString, prefer);
+        QFETCH(QString, field);
+        QFETCH(QString, here);
+        QFETCH(QString, there);
+        QFETCH(QString, kept);
+        QFETCH(QStringList, cardLines);
+        QFETCH(bool, conflict);
+
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"))), 201);
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"%1\" = %2;").arg(field, sqlText(here))), QString());
+        const bool onName = field == QLatin1String("Name");
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")),
+                     richCard(QStringLiteral("vera"), onName ? there : QStringLiteral("Vera Lind"), onName ? QStringLiteral("+46 8 123") : there)),
+                 201);
+        const ToolRun run = sync(prefer.isEmpty() ? QStringList() : QStringList{QStringLiteral("--prefer"), prefer});
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QCOMPARE(run.output.contains("Conflict: "), conflict);
+        if (conflict) {
+            QVERIFY2(run.output.contains(QStringLiteral("%1 was changed here to \"%2\" and on the server to \"%3\"")
+                                             .arg(field, here, there)
+                                             .toUtf8()),
+                     run.output.constData());
+        }
+        const ValuesList local = localValues();
+        QCOMPARE(local.size(), 1);
+        const auto column = std::find(contactFieldNames().begin(), contactFieldNames().end(), field);
+        QCOMPARE(local[0][column - contactFieldNames().begin()], kept);
+        const QStringList lines = unfoldedLines(m_radicale->cards(m_book).value(QStringLiteral("vera.vcf")));
+        for (const QString &line : cardLines)
+            QVERIFY2(lines.contains(line), qPrintable(line + QStringLiteral(" missing from ") + lines.join(QLatin1Char('|'))));
+        QVERIFY(lines.contains(QStringLiteral("BDAY:1980-04-01")));
+        checkSettled("after a conflict");
+    }
+
+    void changesToDifferentFieldsMerge()
+    {
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"))), 201);
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Position\" = 'Pilot';")), QString());
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 777"))), 201);
+        const ToolRun run = sync();
+        QVERIFY2(run.output.contains("received 0 new, 1 changed, 0 deleted; sent 0 new, 1 changed, 0 deleted."), run.output.constData());
+        QVERIFY(!run.output.contains("Conflict"));
+        const ValuesList local = localValues();
+        QCOMPARE(local[0][fieldIndex(ContactField::PhoneNumber)], QStringLiteral("+46 8 777"));
+        QCOMPARE(local[0][fieldIndex(ContactField::Position)], QStringLiteral("Pilot"));
+        checkSettled("after a merge");
+    }
+
+    void deletedOnOneSideChangedOnTheOther_data()
+    {
+        QTest::addColumn<bool>("deletedHere");
+        QTest::newRow("deleted here, changed on the server") << true;
+        QTest::newRow("deleted on the server, changed here") << false;
+    }
+
+    void deletedOnOneSideChangedOnTheOther()
+    {
+        QFETCH(bool, deletedHere);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"))), 201);
+        QCOMPARE(sync().status, 0);
+        if (deletedHere) {
+            QCOMPARE(shell(QStringLiteral("DELETE FROM Table1;")), QString());
+            QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 777"))), 201);
+        } else {
+            QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Phone Number\" = '+46 8 777';")), QString());
+            QCOMPARE(dav("DELETE", cardUrl(QStringLiteral("vera.vcf"))), 200);
+        }
+        const ToolRun run = sync();
+        QVERIFY2(run.status == 0, run.errors.constData());
+        const ValuesList local = localValues();
+        QCOMPARE(local.size(), 1);
+        QCOMPARE(local[0][fieldIndex(ContactField::PhoneNumber)], QStringLiteral("+46 8 777"));
+        // The contact came back whole, birthday and photo included.
+        const auto cards = m_radicale->cards(m_book);
+        QCOMPARE(cards.size(), 1);
+        const QStringList lines = unfoldedLines(cards.cbegin().value());
+        QVERIFY(lines.contains(QStringLiteral("BDAY:1980-04-01")));
+        QVERIFY(std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) { return line.startsWith(QLatin1String("PHOTO")); }));
+        // Not listed as deleted any more: bringing it back would double it.
+        QVERIFY(!tool({QStringLiteral("deleted")}).output.contains("Vera"));
+        checkSettled("after a deletion lost to a change");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSync)
