@@ -170,6 +170,7 @@ private Q_SLOTS:
         m_database = m_dir->filePath(QStringLiteral("db2.mdb"));
         m_book = QStringLiteral("book%1").arg(++count);
         m_bookUrl = m_radicale->addressBook(m_book);
+        QVERIFY(storeContacts(m_database, {})); // an empty database, as the program makes it
         m_proxy = std::make_unique<FaultProxy>(m_radicale->port());
         Radicale::writeText(m_dir->filePath(QStringLiteral("password")), "secret\n");
         const ToolRun added = tool({QStringLiteral("account"), QStringLiteral("add"),
@@ -369,6 +370,135 @@ private Q_SLOTS:
         // Not listed as deleted any more: bringing it back would double it.
         QVERIFY(!tool({QStringLiteral("deleted")}).output.contains("Vera"));
         checkSettled("after a deletion lost to a change");
+    }
+
+    void renumberedRowsKeepTheirContacts_data()
+    {
+        QTest::addColumn<QString>("renumber");
+        // .dump writes the rows without their ids; reloaded, they count from 1.
+        QTest::newRow("dump and reload") << QStringLiteral("dump");
+        QTest::newRow("VACUUM") << QStringLiteral("VACUUM;");
+        // Deleted and edited in the shell, then dumped: the triggers meet
+        // row ids that name other contacts.
+        QTest::newRow("dump, reload, then delete") << QStringLiteral("dump delete");
+        // A restored copy of before the last sync: its sync tables say less.
+        QTest::newRow("copy of before the sync") << QStringLiteral("copy");
+    }
+
+    void renumberedRowsKeepTheirContacts()
+    {
+        QFETCH(QString, renumber);
+        QStringList added;
+        for (int i = 0; i < 8; ++i)
+            added.append(QStringLiteral("Person %1").arg(i));
+        QCOMPARE(shell(insertNamesSql(added)), QString());
+        const QString copy = m_dir->filePath(QStringLiteral("before.mdb"));
+        QVERIFY(QFile::copy(m_database, copy));
+        QCOMPARE(sync().status, 0);
+        // Gaps in the row ids, so that renumbering moves rows.
+        QCOMPARE(shell(QStringLiteral("DELETE FROM Table1 WHERE \"Name\" IN ('Person 1', 'Person 4');")), QString());
+        QCOMPARE(sync().status, 0);
+
+        if (renumber.startsWith(QLatin1String("dump"))) {
+            const QString dump = shell(QStringLiteral(".dump"));
+            QVERIFY(QFile::remove(m_database));
+            QCOMPARE(shell(dump), QString());
+        } else if (renumber == QLatin1String("copy")) {
+            QVERIFY(QFile::remove(m_database));
+            QVERIFY(QFile::copy(copy, m_database));
+            QCOMPARE(shell(QStringLiteral("DELETE FROM Table1 WHERE \"Name\" IN ('Person 1', 'Person 4');")), QString());
+        } else {
+            QCOMPARE(shell(renumber), QString());
+        }
+        if (renumber == QLatin1String("dump"))
+            QCOMPARE(shell(QStringLiteral("SELECT group_concat(rowid) FROM Table1;")), QStringLiteral("1,2,3,4,5,6"));
+        QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Address\" = 'moved' WHERE \"Name\" = 'Person 7';")), QString());
+        const bool deleting = renumber.endsWith(QLatin1String("delete"));
+        if (deleting)
+            QCOMPARE(shell(QStringLiteral("DELETE FROM Table1 WHERE \"Name\" = 'Person 6';")), QString());
+
+        const ToolRun run = sync();
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QVERIFY2(run.output.contains(deleting ? "sent 0 new, 1 changed, 1 deleted." : "sent 0 new, 1 changed, 0 deleted."),
+                 run.output.constData());
+        QStringList expected{QStringLiteral("Person 0"), QStringLiteral("Person 2"), QStringLiteral("Person 3"),
+                             QStringLiteral("Person 5"), QStringLiteral("Person 6"), QStringLiteral("Person 7")};
+        if (deleting) {
+            expected.removeOne(QStringLiteral("Person 6"));
+            // Listed once among the deleted contacts, with its card.
+            QCOMPARE(shell(QStringLiteral("SELECT count(*), count(card) FROM merivo_deleted WHERE \"Name\" = 'Person 6';")),
+                     QStringLiteral("1|1"));
+        }
+        QCOMPARE(names(localValues()), expected);
+        checkSettled("after the rows were renumbered");
+    }
+
+    void deletedContactsComeBack()
+    {
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"))), 201);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("olga.vcf")), plainCard(QStringLiteral("olga"), QStringLiteral("Olga"))), 201);
+        QCOMPARE(shell(insertNamesSql({QStringLiteral("Ann"), QStringLiteral("Bob")})), QString());
+        QCOMPARE(sync().status, 0);
+
+        // Deleted by the forms' store, by the shell, and on the server.
+        {
+            ContactStore store;
+            QVERIFY(store.open(m_database, {}));
+            ContactRow row;
+            QCOMPARE(store.firstNamed(QStringLiteral("vera lind"), row), ContactStore::Lookup::Found);
+            QCOMPARE(store.remove(row.id, row.values), ContactStore::Change::Done);
+        }
+        QCOMPARE(shell(QStringLiteral("DELETE FROM Table1 WHERE \"Name\" = 'Ann';")), QString());
+        QCOMPARE(dav("DELETE", cardUrl(QStringLiteral("olga.vcf"))), 200);
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(names(localValues()), QStringList{QStringLiteral("Bob")});
+        QCOMPARE(names(serverValues()), QStringList{QStringLiteral("Bob")});
+
+        const ToolRun listed = tool({QStringLiteral("deleted")});
+        QCOMPARE(listed.status, 0);
+        const QList<QByteArray> lines = listed.output.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        const auto numberOf = [&](const char *name) {
+            for (const QByteArray &line : lines) {
+                if (line.contains(name))
+                    return QString::fromUtf8(line.trimmed().split(' ').value(0));
+            }
+            return QString();
+        };
+        QVERIFY(listed.output.contains("Ann  (Ann street)"));
+
+        // Back, and on the server again with the card it had: photo and all.
+        ToolRun back = tool({QStringLiteral("undelete"), numberOf("Vera Lind")});
+        QVERIFY2(back.status == 0, back.errors.constData());
+        QVERIFY(back.output.contains("Brought back Vera Lind."));
+        QCOMPARE(tool({QStringLiteral("undelete"), numberOf("Olga")}).status, 0);
+        const ToolRun run = sync();
+        QVERIFY2(run.output.contains("sent 2 new, 0 changed, 0 deleted."), run.output.constData());
+        QCOMPARE(names(serverValues()), (QStringList{QStringLiteral("Bob"), QStringLiteral("Olga"), QStringLiteral("Vera Lind")}));
+        bool photo = false;
+        const auto cards = m_radicale->cards(m_book);
+        for (const QByteArray &card : cards)
+            photo = photo || (card.contains("PHOTO") && card.contains("UID:vera") && card.contains("BDAY"));
+        QVERIFY(photo);
+        checkSettled("after bringing contacts back");
+
+        // Deleted and brought back before any sync: nothing to send.
+        QCOMPARE(shell(QStringLiteral("DELETE FROM Table1 WHERE \"Name\" = 'Bob';")), QString());
+        QVERIFY(tool({QStringLiteral("undelete"), numberOf("Bob")}).status != 0); // not listed then: its number is new
+        const ToolRun again = tool({QStringLiteral("deleted")});
+        const QByteArray bobLine = again.output.trimmed().split('\n').value(0);
+        QVERIFY(bobLine.contains("Bob"));
+        QCOMPARE(tool({QStringLiteral("undelete"), QString::fromUtf8(bobLine.trimmed().split(' ').value(0))}).status, 0);
+        checkSettled("after a deletion undone before the sync");
+
+        // Forgotten after 30 days; numbers that are no longer listed are refused.
+        QCOMPARE(shell(QStringLiteral("UPDATE merivo_deleted SET deleted_at = deleted_at - 31 * 86400;")), QString());
+        const ToolRun expired = tool({QStringLiteral("deleted")});
+        QVERIFY2(expired.output.contains("No contacts were deleted in the last 30 days."), expired.output.constData());
+        QCOMPARE(shell(QStringLiteral("SELECT count(*) FROM merivo_deleted;")), QStringLiteral("0"));
+        const ToolRun refused = tool({QStringLiteral("undelete"), numberOf("Ann")});
+        QCOMPARE(refused.status, 1);
+        QVERIFY(refused.errors.contains("there is no such deleted contact"));
     }
 };
 

@@ -37,6 +37,15 @@ const std::vector<SchemaObject> &schemaObjects()
         QStringList copyAssignments;
         for (const QString &name : contactFieldNames())
             copyAssignments.append(QStringLiteral("\"%1\" = new.\"%1\"").arg(name));
+        // A contact is that row only while its copy holds what the row held:
+        // after a renumbering that no trigger saw, a row id may name another
+        // contact, which must not be touched.
+        const auto isOldRow = [](const QString &prefix) {
+            QStringList same{QStringLiteral("%1row = old.rowid").arg(prefix)};
+            for (const QString &name : contactFieldNames())
+                same.append(QStringLiteral("%1\"%2\" IS old.\"%2\"").arg(prefix, name));
+            return same.join(QStringLiteral(" AND "));
+        };
         const QString now = QStringLiteral("CAST(strftime('%s', 'now') AS INTEGER)");
         const QString kept = QString::number(qint64(SyncSchema::KeptDays) * 86400);
 
@@ -66,8 +75,8 @@ const std::vector<SchemaObject> &schemaObjects()
              QStringLiteral("CREATE INDEX merivo_deleted_by_time ON merivo_deleted(deleted_at)")},
             {QStringLiteral("trigger"), QStringLiteral("merivo_sync_after_update"),
              QStringLiteral("CREATE TRIGGER merivo_sync_after_update AFTER UPDATE ON Table1\nBEGIN\n"
-                            "  UPDATE merivo_sync_contact SET row = new.rowid, %1 WHERE row = old.rowid;\nEND")
-                 .arg(copyAssignments.join(QStringLiteral(", ")))},
+                            "  UPDATE merivo_sync_contact SET row = new.rowid, %1 WHERE %2;\nEND")
+                 .arg(copyAssignments.join(QStringLiteral(", ")), isOldRow(QString()))},
             // The card goes with a deleted contact, so that bringing it back
             // restores what the server held (photo, birthday, ...).
             {QStringLiteral("trigger"), QStringLiteral("merivo_deleted_after_delete"),
@@ -76,11 +85,12 @@ const std::vector<SchemaObject> &schemaObjects()
                  "  DELETE FROM merivo_deleted WHERE deleted_at < %1 - %2;\n"
                  "  INSERT INTO merivo_deleted(deleted_at, card, %3) VALUES (%1, coalesce(\n"
                  "    (SELECT i.card FROM merivo_sync_contact AS c JOIN merivo_sync_item AS i ON i.contact = c.id\n"
-                 "      WHERE c.row = old.rowid AND i.card IS NOT NULL LIMIT 1),\n"
-                 "    (SELECT seed FROM merivo_sync_contact WHERE row = old.rowid AND seed IS NOT NULL LIMIT 1)), %4);\n"
-                 "  UPDATE merivo_sync_contact SET row = NULL, deleted = last_insert_rowid() WHERE row = old.rowid;\n"
+                 "      WHERE %5 AND i.card IS NOT NULL LIMIT 1),\n"
+                 "    (SELECT seed FROM merivo_sync_contact AS c WHERE %5 AND seed IS NOT NULL LIMIT 1)), %4);\n"
+                 "  UPDATE merivo_sync_contact SET row = NULL, deleted = last_insert_rowid() WHERE %6;\n"
                  "END")
-                 .arg(now, kept, fields, SyncSchema::fieldList(QStringLiteral("old.")))},
+                 .arg(now, kept, fields, SyncSchema::fieldList(QStringLiteral("old.")), isOldRow(QStringLiteral("c.")),
+                      isOldRow(QString()))},
         };
     }();
     return objects;

@@ -209,8 +209,9 @@ bool SyncState::remap(int &moved)
     }
 
     // 1. still in its row; 2. its values in another row (renumbered), in
-    // row order; 3. its row, changed while the triggers were missing;
-    // 4. gone: deleted while the triggers were missing.
+    // row order; 3. a row changed while no trigger saw it: one of the same
+    // name, else its own row if half its fields still agree; 4. gone:
+    // deleted while no trigger saw it.
     QSet<qint64> claimed;
     std::vector<const Entry *> unplaced;
     std::map<qint64, qint64> moves; // contact id to row, 0 for gone
@@ -221,33 +222,45 @@ bool SyncState::remap(int &moved)
         else
             unplaced.push_back(&entry);
     }
-    std::multimap<size_t, qint64> free;
+    std::multimap<size_t, qint64> byValues;
+    std::multimap<QString, qint64> byName;
     for (const auto &[row, values] : rows) {
-        if (!claimed.contains(row))
-            free.emplace(hashOf(values), row);
-    }
-    std::vector<const Entry *> stillUnplaced;
-    for (const Entry *entry : unplaced) {
-        qint64 found = 0;
-        const auto [from, to] = free.equal_range(hashOf(entry->values));
-        for (auto it = from; it != to; ++it) {
-            if (!claimed.contains(it->second) && rows.at(it->second) == entry->values) {
-                found = it->second;
-                break;
-            }
+        if (!claimed.contains(row)) {
+            byValues.emplace(hashOf(values), row);
+            byName.emplace(values[0], row);
         }
+    }
+    const auto firstFree = [&](auto range, const std::function<bool(qint64)> &fits) -> qint64 {
+        for (auto it = range.first; it != range.second; ++it) {
+            if (!claimed.contains(it->second) && fits(it->second))
+                return it->second;
+        }
+        return 0;
+    };
+    std::vector<const Entry *> changed;
+    for (const Entry *entry : unplaced) {
+        const qint64 found = firstFree(byValues.equal_range(hashOf(entry->values)),
+                                       [&](qint64 row) { return rows.at(row) == entry->values; });
         if (found) {
             claimed.insert(found);
             moves[entry->id] = found;
         } else {
-            stillUnplaced.push_back(entry);
+            changed.push_back(entry);
         }
     }
-    for (const Entry *entry : stillUnplaced) {
-        const bool rowFree = rows.count(entry->row) && !claimed.contains(entry->row);
-        if (rowFree)
-            claimed.insert(entry->row);
-        moves[entry->id] = rowFree ? entry->row : 0;
+    for (const Entry *entry : changed) {
+        qint64 found = firstFree(byName.equal_range(entry->values[0]), [](qint64) { return true; });
+        const auto own = rows.find(entry->row);
+        if (!found && own != rows.end() && !claimed.contains(entry->row)) {
+            int same = 0;
+            for (int i = 0; i < ContactFieldCount; ++i)
+                same += own->second[i] == entry->values[i];
+            if (same * 2 >= ContactFieldCount)
+                found = entry->row;
+        }
+        if (found)
+            claimed.insert(found);
+        moves[entry->id] = found;
     }
 
     moved = int(moves.size());
@@ -256,13 +269,25 @@ bool SyncState::remap(int &moved)
     SqliteStatement markGone;
     int rc = place.prepare(db, QStringLiteral("UPDATE merivo_sync_contact SET row = ?2, (%1) = (SELECT %1 FROM Table1 "
                                               "WHERE rowid = ?2) WHERE id = ?1").arg(fields));
-    // A contact deleted while the triggers were missing is kept like any
-    // other deleted contact.
+    // A contact deleted while no trigger could pair it is kept like any
+    // other deleted contact: the trigger kept its values, and it gets its card.
+    SqliteStatement findDeleted;
+    QStringList same;
+    for (const QString &name : contactFieldNames())
+        same.append(QStringLiteral("d.\"%1\" IS c.\"%1\"").arg(name));
+    const QString card = QStringLiteral("coalesce((SELECT card FROM merivo_sync_item WHERE contact = c.id AND card IS NOT "
+                                        "NULL LIMIT 1), c.seed)");
     if (rc == SQLITE_OK) {
-        rc = keepDeleted.prepare(db, QStringLiteral("INSERT INTO merivo_deleted(deleted_at, card, %1) SELECT "
-                                                    "CAST(strftime('%s', 'now') AS INTEGER), coalesce((SELECT card FROM "
-                                                    "merivo_sync_item WHERE contact = c.id AND card IS NOT NULL LIMIT 1), "
-                                                    "c.seed), %1 FROM merivo_sync_contact AS c WHERE id = ?1").arg(fields));
+        rc = findDeleted.prepare(db, QStringLiteral("SELECT d.id FROM merivo_deleted AS d, merivo_sync_contact AS c WHERE "
+                                                    "c.id = ?1 AND d.card IS NULL AND %1 ORDER BY d.id DESC LIMIT 1")
+                                         .arg(same.join(QStringLiteral(" AND "))));
+    }
+    if (rc == SQLITE_OK) {
+        rc = keepDeleted.prepare(db, QStringLiteral("INSERT OR REPLACE INTO merivo_deleted(id, deleted_at, card, %1) SELECT "
+                                                    "?2, coalesce((SELECT deleted_at FROM merivo_deleted WHERE id = ?2), "
+                                                    "CAST(strftime('%s', 'now') AS INTEGER)), %2, %1 FROM "
+                                                    "merivo_sync_contact AS c WHERE id = ?1")
+                                         .arg(fields, card));
     }
     if (rc == SQLITE_OK)
         rc = markGone.prepare(db, QStringLiteral("UPDATE merivo_sync_contact SET row = NULL, deleted = ?2 WHERE id = ?1"));
@@ -273,9 +298,19 @@ bool SyncState::remap(int &moved)
             run.bind(2, it->second);
             rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
         } else {
+            qint64 kept = 0;
             {
+                StatementRun run(findDeleted);
+                run.bind(1, it->first);
+                rc = run.step();
+                kept = rc == SQLITE_ROW ? run.int64At(0) : 0;
+                rc = rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+            }
+            if (rc == SQLITE_OK) {
                 StatementRun run(keepDeleted);
                 run.bind(1, it->first);
+                if (kept)
+                    run.bind(2, kept);
                 rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
             }
             if (rc == SQLITE_OK) {

@@ -115,8 +115,10 @@ bool Synchronizer::run(SyncReport &report)
         lostContacts = lostContacts || (item.contact && !m_contacts.contains(item.contact));
     }
     for (const LocalContact &contact : std::as_const(m_contacts)) {
-        if (contact.row && !held.contains(contact.id))
+        if (contact.row && !held.contains(contact.id)) {
             m_unsent.insert(hashOf(contact.values), contact.id);
+            m_unsentByName.insert(contact.values[fieldIndex(ContactField::Name)], contact.id);
+        }
     }
     // The sync tables were made anew: what the server holds is paired
     // with the contacts by their values again, from a full listing.
@@ -152,7 +154,7 @@ bool Synchronizer::run(SyncReport &report)
                 listing.removed.insert(item.href);
         }
     }
-    if (!fetch(wanted))
+    if (!fetch(wanted) || !batch([&] { return storeDeferred(); }))
         return false;
     const bool removed = batch([&] {
         for (const QString &href : std::as_const(listing.removed)) {
@@ -353,6 +355,13 @@ bool Synchronizer::applyCard(const QString &href, const QByteArray &etag, const 
     return merge(*item, contact, etag, bytes, card->values());
 }
 
+void Synchronizer::forgetUnsent(qint64 contact)
+{
+    const ContactValues &values = m_contacts[contact].values;
+    m_unsent.remove(hashOf(values), contact);
+    m_unsentByName.remove(values[fieldIndex(ContactField::Name)], contact);
+}
+
 bool Synchronizer::storeNew(const QString &href, const QByteArray &etag, const QByteArray &bytes,
                             const ContactValues &values)
 {
@@ -360,29 +369,64 @@ bool Synchronizer::storeNew(const QString &href, const QByteArray &etag, const Q
     if (values[fieldIndex(ContactField::Name)].isEmpty()) {
         ++m_report->withoutName;
         note(tr("%1 has nothing to serve as a name; passed over").arg(href));
-    } else {
-        for (const qint64 id : m_unsent.values(hashOf(values))) {
-            const LocalContact &candidate = m_contacts.value(id);
-            if (candidate.row && candidate.values == values) {
-                item.contact = id;
-                m_unsent.remove(hashOf(values), id);
-                ++m_report->paired;
-                note(tr("%1 is the contact %2 already here").arg(href, nameOf(id)));
-                break;
-            }
-        }
-        if (!item.contact) {
-            LocalContact contact;
-            if (!m_state.insertContact(values, contact))
-                return false;
-            m_contacts.insert(contact.id, contact);
-            item.contact = contact.id;
-            ++m_report->receivedNew;
-            note(tr("received new %1 (%2)").arg(nameOf(contact.id), href));
+        m_items.insert(href, item);
+        return m_state.putItem(m_key, item);
+    }
+    for (const qint64 id : m_unsent.values(hashOf(values))) {
+        if (m_contacts.value(id).values == values) {
+            forgetUnsent(id);
+            item.contact = id;
+            ++m_report->paired;
+            note(tr("%1 is the contact %2 already here").arg(href, nameOf(id)));
+            m_items.insert(href, item);
+            return m_state.putItem(m_key, item);
         }
     }
-    m_items.insert(href, item);
-    return m_state.putItem(m_key, item);
+    // Decided once every new card is known: one equal to a contact here
+    // may still come.
+    m_deferred.push_back(item);
+    return true;
+}
+
+bool Synchronizer::storeDeferred()
+{
+    QHash<QString, int> cardsNamed;
+    for (const SyncItem &item : m_deferred)
+        ++cardsNamed[item.base[fieldIndex(ContactField::Name)]];
+    for (SyncItem &item : m_deferred) {
+        // The only card and the only contact of one name, never synced
+        // together (a copy restored from before the last sync, the same
+        // people entered on both sides): one contact, merged field by field
+        // with every difference a conflict.
+        const QString name = item.base[fieldIndex(ContactField::Name)];
+        const QList<qint64> named = m_unsentByName.values(name);
+        if (named.size() == 1 && cardsNamed.value(name) == 1) {
+            const qint64 id = named.constFirst();
+            forgetUnsent(id);
+            const ContactValues remote = item.base;
+            ContactValues unknown;
+            unknown.fill(QString(QChar(QChar::LastValidCodePoint & 0xffff)));
+            SyncItem paired{item.href, id, QByteArray(), QByteArray(), QByteArray(), unknown};
+            ++m_report->paired;
+            note(tr("%1 is taken for the contact %2 here, which has the same name").arg(item.href, nameOf(id)));
+            const auto inserted = m_items.insert(item.href, paired);
+            if (!merge(*inserted, m_contacts[id], item.etag, item.card, remote))
+                return false;
+            continue;
+        }
+        LocalContact contact;
+        if (!m_state.insertContact(item.base, contact))
+            return false;
+        m_contacts.insert(contact.id, contact);
+        item.contact = contact.id;
+        ++m_report->receivedNew;
+        note(tr("received new %1 (%2)").arg(nameOf(contact.id), item.href));
+        m_items.insert(item.href, item);
+        if (!m_state.putItem(m_key, item))
+            return false;
+    }
+    m_deferred.clear();
+    return true;
 }
 
 bool Synchronizer::merge(SyncItem &item, LocalContact &contact, const QByteArray &etag, const QByteArray &bytes,

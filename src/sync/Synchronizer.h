@@ -96,6 +96,8 @@ private:
     bool applyCard(const QString &href, const QByteArray &etag, const QByteArray &bytes);
     bool applyRemoval(const QString &href);
     bool storeNew(const QString &href, const QByteArray &etag, const QByteArray &bytes, const ContactValues &values);
+    bool storeDeferred();
+    void forgetUnsent(qint64 contact);
     bool merge(SyncItem &item, LocalContact &contact, const QByteArray &etag, const QByteArray &bytes,
                const ContactValues &remote);
 
@@ -125,5 +127,7 @@ private:
     QHash<qint64, LocalContact> m_contacts;
     QHash<QString, SyncItem> m_items;
     QMultiHash<size_t, qint64> m_unsent; // contacts this account lacks, by their values
+    QMultiHash<QString, qint64> m_unsentByName;
+    std::vector<SyncItem> m_deferred; // new cards not equal to a contact here
     QSet<QString> m_failed;              // cards not to try again in this sync
 };
