@@ -283,7 +283,7 @@ private:
                 rewrite.body.replace("END:VCARD", "X-SERVER-NOTE:rewritten by the server\r\nEND:VCARD");
                 rewrite.setHeader("If-Match", QByteArray());
                 rewrite.setHeader("If-None-Match", QByteArray());
-                forward(rewrite);
+                log.append("rewrite " + request.path() + ' ' + QByteArray::number(forward(rewrite).status()));
                 response.setHeader("ETag", QByteArray());
             }
             break;

@@ -500,7 +500,176 @@ private Q_SLOTS:
         QCOMPARE(refused.status, 1);
         QVERIFY(refused.errors.contains("there is no such deleted contact"));
     }
+
+    void serverFaults_data()
+    {
+        using F = FaultProxy::Fault;
+        QTest::addColumn<FaultProxy::Rule>("rule");
+        QTest::addColumn<bool>("finishes"); // the faulty sync itself gets everything done
+        QTest::newRow("PUT answered 503, not done") << FaultProxy::Rule{"PUT", 2, F::ErrorInstead, 503} << false;
+        QTest::newRow("PUT done, then answered 500") << FaultProxy::Rule{"PUT", 2, F::ErrorAfter, 500} << false;
+        // Qt sends a request again once when the connection is cut before
+        // the answer; If-Match and If-None-Match make that safe.
+        QTest::newRow("PUT done, connection cut") << FaultProxy::Rule{"PUT", 1, F::CutAfter, 0} << true;
+        QTest::newRow("PUT never answered") << FaultProxy::Rule{"PUT", 1, F::Silence, 0} << false;
+        QTest::newRow("DELETE done, then answered 502") << FaultProxy::Rule{"DELETE", 1, F::ErrorAfter, 502} << false;
+        QTest::newRow("sync-collection answered 503") << FaultProxy::Rule{"REPORT", 1, F::ErrorInstead, 503} << false;
+        QTest::newRow("multiget cut") << FaultProxy::Rule{"REPORT", 2, F::CutAfter, 0} << true;
+        QTest::newRow("every PUT cut") << FaultProxy::Rule{"PUT", 0, F::CutAfter, 0} << false;
+        QTest::newRow("multiget never answered") << FaultProxy::Rule{"REPORT", 2, F::Silence, 0} << false;
+        QTest::newRow("password refused") << FaultProxy::Rule{"REPORT", 1, F::ErrorInstead, 401} << false;
+        QTest::newRow("PUT refused with 412") << FaultProxy::Rule{"PUT", 1, F::ErrorInstead, 412} << true;
+        QTest::newRow("DELETE refused with 412") << FaultProxy::Rule{"DELETE", 1, F::ErrorInstead, 412} << true;
+        QTest::newRow("no ETag after PUT") << FaultProxy::Rule{"PUT", 0, F::NoETag, 0} << true;
+        QTest::newRow("cards rewritten after PUT") << FaultProxy::Rule{"PUT", 0, F::RewriteAfterPut, 0} << true;
+    }
+
+    // Changes on both sides of every kind, synced through a server that
+    // fails once: the next sync finishes the work, and nothing is lost,
+    // doubled or sent round again.
+    void serverFaults()
+    {
+        QFETCH(FaultProxy::Rule, rule);
+        QFETCH(bool, finishes);
+        for (const char *name : {"Ann", "Bob", "Cem"})
+            QCOMPARE(dav("PUT", cardUrl(QString::fromLatin1(name) + QStringLiteral(".vcf")), plainCard(QString::fromLatin1(name), QString::fromLatin1(name))), 201);
+        QCOMPARE(shell(insertNamesSql({QStringLiteral("Lars"), QStringLiteral("Liv")})), QString());
+        QCOMPARE(sync().status, 0);
+
+        QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Phone Number\" = '+1 555 0100' WHERE \"Name\" = 'Ann';"
+                                      "DELETE FROM Table1 WHERE \"Name\" = 'Bob';")
+                       + insertNamesSql({QStringLiteral("Lea"), QStringLiteral("Leo"), QStringLiteral("Lou")})),
+                 QString());
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("Cem.vcf")), richCard(QStringLiteral("Cem"), QStringLiteral("Cem"), QStringLiteral("+90 1"))), 201);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("Sam.vcf")), plainCard(QStringLiteral("Sam"), QStringLiteral("Sam"))), 201);
+        QCOMPARE(dav("PUT", cardUrl(QStringLiteral("Sue.vcf")), plainCard(QStringLiteral("Sue"), QStringLiteral("Sue"))), 201);
+        const auto cards = m_radicale->cards(m_book);
+        for (auto it = cards.cbegin(); it != cards.cend(); ++it) {
+            if (it.value().contains("FN:Lars"))
+                QCOMPARE(dav("DELETE", cardUrl(it.key())), 200);
+        }
+
+        m_proxy->setRule(rule);
+        const ToolRun faulty = sync();
+        QVERIFY2((faulty.status == 0) == finishes, faulty.output + faulty.errors);
+        if (!finishes) {
+            QVERIFY2(faulty.errors.contains("What it did is kept; the next sync goes on from there."), faulty.errors.constData());
+            m_proxy->setRule({});
+        }
+        const bool keepsRule = rule.fault == FaultProxy::Fault::NoETag || rule.fault == FaultProxy::Fault::RewriteAfterPut;
+        if (!keepsRule)
+            m_proxy->setRule({});
+        const ToolRun next = sync();
+        QVERIFY2(next.status == 0, next.errors.constData());
+
+        const QStringList expected{QStringLiteral("Ann"), QStringLiteral("Cem"), QStringLiteral("Lea"), QStringLiteral("Leo"),
+                                   QStringLiteral("Liv"), QStringLiteral("Lou"), QStringLiteral("Sam"), QStringLiteral("Sue")};
+        QCOMPARE(names(localValues()), expected);
+        QCOMPARE(localValues()[0][fieldIndex(ContactField::PhoneNumber)], QStringLiteral("+1 555 0100"));
+        QCOMPARE(localValues()[1][fieldIndex(ContactField::PhoneNumber)], QStringLiteral("+90 1"));
+        if (rule.fault == FaultProxy::Fault::RewriteAfterPut) {
+            // What the server made of the cards is what is kept.
+            QCOMPARE(shell(QStringLiteral("SELECT count(*) FROM merivo_sync_item WHERE CAST(card AS TEXT) LIKE '%X-SERVER-NOTE%';")),
+                     QStringLiteral("4"));
+        }
+        checkSettled("after a fault");
+    }
+
+    // SIGKILL at any moment: at each request the server gets, and at random
+    // times. Changes on both sides every round; after one sync that is not
+    // killed, both sides hold exactly the contacts they should.
+    void killedAtAnyMoment()
+    {
+        QMap<QString, QString> expected; // name to phone
+        QStringList ours;                // names added here
+        QStringList theirs;              // names added on the server
+        QRandomGenerator random(20261206);
+        int killedByRequest = 0;
+        int killedByTime = 0;
+        for (int round = 0; round < 24; ++round) {
+            QString sql;
+            for (int i = 0; i < 2; ++i) {
+                const QString local = QStringLiteral("L%1-%2").arg(round).arg(i);
+                const QString remote = QStringLiteral("S%1-%2").arg(round).arg(i);
+                sql += QStringLiteral("INSERT INTO Table1(\"Name\") VALUES (%1);").arg(sqlText(local));
+                QCOMPARE(dav("PUT", cardUrl(remote + QStringLiteral(".vcf")), plainCard(remote, remote)), 201);
+                expected.insert(local, QString());
+                expected.insert(remote, QString());
+                ours.append(local);
+                theirs.append(remote);
+            }
+            if (round > 0) {
+                const QString edited = ours.at(random.bounded(ours.size()));
+                sql += QStringLiteral("UPDATE Table1 SET \"Phone Number\" = '%1' WHERE \"Name\" = %2;").arg(round).arg(sqlText(edited));
+                expected[edited] = QString::number(round);
+                const QString gone = ours.takeAt(random.bounded(ours.size()));
+                sql += QStringLiteral("DELETE FROM Table1 WHERE \"Name\" = %1;").arg(sqlText(gone));
+                expected.remove(gone);
+
+                const QString changed = theirs.at(random.bounded(theirs.size()));
+                QCOMPARE(dav("PUT", cardUrl(changed + QStringLiteral(".vcf")),
+                             richCard(changed, changed, QStringLiteral("+%1").arg(round))), 201);
+                expected[changed] = QStringLiteral("+%1").arg(round);
+                const QString removed = theirs.takeAt(random.bounded(theirs.size()));
+                QCOMPARE(dav("DELETE", cardUrl(removed + QStringLiteral(".vcf"))), 200);
+                expected.remove(removed);
+            }
+            QCOMPARE(shell(sql), QString());
+
+            // Killed once or twice, then a sync that runs to its end.
+            for (int kill = 0; kill < 1 + round % 2; ++kill) {
+                if (random.bounded(3) == 0) {
+                    tool({QStringLiteral("sync")}, random.bounded(600));
+                    ++killedByTime;
+                } else {
+                    const int at = 1 + random.bounded(7);
+                    int seen = 0;
+                    m_proxy->onRequest = [&](const HttpMessage &) {
+                        if (++seen == at)
+                            m_tool.kill();
+                    };
+                    sync();
+                    m_proxy->onRequest = nullptr;
+                    killedByRequest += seen >= at;
+                }
+            }
+            const ToolRun clean = sync();
+            QVERIFY2(clean.status == 0, clean.errors.constData());
+            QCOMPARE(names(localValues()), QStringList(expected.keys()));
+            QCOMPARE(names(serverValues()), QStringList(expected.keys()));
+            for (const ContactValues &values : localValues())
+                QCOMPARE(values[fieldIndex(ContactField::PhoneNumber)], expected.value(values[0]));
+        }
+        QVERIFY2(killedByRequest >= 10, qPrintable(QString::number(killedByRequest)));
+        qInfo("killed %d syncs at a request, %d at a random time", killedByRequest, killedByTime);
+        checkSettled("after syncs were killed");
+    }
+
+    void serverRestartedMidSync()
+    {
+        QStringList added;
+        for (int i = 0; i < 40; ++i)
+            added.append(QStringLiteral("Person %1").arg(i, 2, 10, QLatin1Char('0')));
+        QCOMPARE(shell(insertNamesSql(added)), QString());
+        int puts = 0;
+        m_proxy->onRequest = [&](const HttpMessage &request) {
+            if (request.method() == "PUT" && ++puts == 15)
+                m_radicale->stop();
+        };
+        const ToolRun cut = sync();
+        m_proxy->onRequest = nullptr;
+        QCOMPARE(cut.status, 1);
+        QVERIFY2(cut.errors.contains("the server answered 502"), cut.errors.constData());
+        QVERIFY(m_radicale->start());
+        const ToolRun next = sync();
+        QVERIFY2(next.status == 0, next.errors.constData());
+        QCOMPARE(names(serverValues()), names(localValues()));
+        QCOMPARE(serverValues().size(), 40);
+        checkSettled("after the server was restarted");
+    }
 };
+
+Q_DECLARE_METATYPE(FaultProxy::Rule)
 
 QTEST_GUILESS_MAIN(TestSync)
 #include "tst_sync.moc"
