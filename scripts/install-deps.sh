@@ -12,6 +12,8 @@ packages=(
   poppler-utils fonts-dejavu-core fonts-liberation2
   desktop-file-utils appstream
   abook mdbtools python3-vobject
+  qtkeychain-qt6-dev
+  radicale vdirsyncer dbus-bin gnome-keyring
 )
 
 missing=()

@@ -341,10 +341,12 @@ class ToolRunner
 public:
     explicit ToolRunner(const QString &program) : m_program(program) {}
 
-    ToolRun run(const QStringList &arguments, int killAfterMs = -1)
+    ToolRun run(const QStringList &arguments, int killAfterMs = -1,
+                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
         m_running = &process;
+        process.setProcessEnvironment(environment);
         process.start(m_program, arguments);
         process.closeWriteChannel();
         QEventLoop loop;

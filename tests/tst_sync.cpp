@@ -667,6 +667,131 @@ private Q_SLOTS:
         QCOMPARE(serverValues().size(), 40);
         checkSettled("after the server was restarted");
     }
+
+    // Debian's vdirsyncer keeps the same address book in a folder: what one
+    // program adds, the other gets, and a card edited here keeps the photo
+    // and the birthday that the other one gave it.
+    void vdirsyncerIsAPeer()
+    {
+        const QString vdirsyncer = QStandardPaths::findExecutable(QStringLiteral("vdirsyncer"));
+        QVERIFY2(!vdirsyncer.isEmpty(), "vdirsyncer is not installed");
+        const QString folder = m_dir->filePath(QStringLiteral("cards"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString config = m_dir->filePath(QStringLiteral("vdirsyncer.conf"));
+        Radicale::writeText(config, QStringLiteral("[general]\nstatus_path = \"%1/status/\"\n"
+                                                   "[pair merivo]\na = \"server\"\nb = \"folder\"\ncollections = null\n"
+                                                   "[storage server]\ntype = \"carddav\"\nurl = \"%2\"\n"
+                                                   "username = \"ann\"\npassword = \"secret\"\n"
+                                                   "[storage folder]\ntype = \"filesystem\"\npath = \"%3/\"\nfileext = \".vcf\"\n")
+                                        .arg(m_dir->path(), m_bookUrl, folder)
+                                        .toUtf8());
+        const auto peer = [&](const QString &command) {
+            QProcess process;
+            process.start(vdirsyncer, {QStringLiteral("-c"), config, command});
+            process.closeWriteChannel();
+            process.waitForFinished(120000);
+            return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0
+                ? QByteArray()
+                : process.readAllStandardError() + process.readAllStandardOutput();
+        };
+        QCOMPARE(peer(QStringLiteral("discover")), QByteArray());
+
+        QCOMPARE(shell(insertNamesSql({QStringLiteral("Ann Merivo")})), QString());
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(peer(QStringLiteral("sync")), QByteArray());
+        QStringList files = QDir(folder).entryList({QStringLiteral("*.vcf")});
+        QCOMPARE(files.size(), 1);
+        QVERIFY(unfoldedLines(readFile(QDir(folder).filePath(files.constFirst()))).contains(QStringLiteral("FN:Ann Merivo")));
+
+        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("vera.vcf")),
+                          richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123"))));
+        QCOMPARE(peer(QStringLiteral("sync")), QByteArray());
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(names(localValues()), (QStringList{QStringLiteral("Ann Merivo"), QStringLiteral("Vera Lind")}));
+
+        QCOMPARE(shell(QStringLiteral("UPDATE Table1 SET \"Phone Number\" = '+46 8 999' WHERE \"Name\" = 'Vera Lind';")), QString());
+        QCOMPARE(sync().status, 0);
+        QCOMPARE(peer(QStringLiteral("sync")), QByteArray());
+        const QStringList vera = unfoldedLines(readFile(QDir(folder).filePath(QStringLiteral("vera.vcf"))));
+        QVERIFY2(vera.contains(QStringLiteral("TEL;TYPE=HOME:+46 8 999")), qPrintable(vera.join(QLatin1Char('|'))));
+        QVERIFY(vera.contains(QStringLiteral("BDAY:1980-04-01")));
+        QVERIFY(std::any_of(vera.cbegin(), vera.cend(), [](const QString &line) {
+            return line.startsWith(QLatin1String("PHOTO")) && line.endsWith(QLatin1String("ErkJggg=="));
+        }));
+        checkSettled("after syncing with vdirsyncer");
+    }
+
+    void accounts()
+    {
+        const QString password = QStringLiteral("cat '%1'").arg(m_dir->filePath(QStringLiteral("password")));
+        const auto add = [&](const QString &url, const QStringList &more = {}) {
+            return tool(QStringList{QStringLiteral("account"), QStringLiteral("add"), url, QStringLiteral("--user"),
+                                    QStringLiteral("ann"), QStringLiteral("--password-command"), password}
+                        + more);
+        };
+        // From the server's address: every book of ann's is found (RFC 6764).
+        ToolRun run = add(m_radicale->url());
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.errors.contains("has several address books; name one with --addressbook: ")
+                     && run.errors.contains(m_book.toUtf8()),
+                 run.errors.constData());
+        run = add(m_radicale->url() + QStringLiteral(".well-known/carddav"), {QStringLiteral("--addressbook"), m_book});
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QVERIFY2(run.output.contains(QStringLiteral("Added account 2: ann at %1 (address book %2).").arg(m_bookUrl, m_book).toUtf8()),
+                 run.output.constData());
+        run = add(m_bookUrl);
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.errors.contains("is there already"));
+
+        // The password never crosses another network unencrypted.
+        run = add(QStringLiteral("http://192.0.2.1/dav/"));
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.errors.contains("would send the password unencrypted over the network"));
+        run = add(QStringLiteral("ftp://127.0.0.1/"));
+        QCOMPARE(run.status, 2);
+
+        run = tool({QStringLiteral("account"), QStringLiteral("list")});
+        QCOMPARE(run.output.count('\n'), 2);
+        QCOMPARE(sync().status, 0);
+        for (const char *file : {"sync-accounts.json", "sync.log"}) {
+            QCOMPARE(QFileInfo(m_dir->filePath(QString::fromLatin1(file))).permissions(),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        }
+        for (const QString &file : QDir(m_dir->path()).entryList(QDir::Files)) {
+            if (file != QLatin1String("password"))
+                QVERIFY2(!readFile(m_dir->filePath(file)).contains("secret"), qPrintable(file));
+        }
+        run = tool({QStringLiteral("account"), QStringLiteral("remove"), QStringLiteral("2")});
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QCOMPARE(tool({QStringLiteral("account"), QStringLiteral("list")}).output.count('\n'), 1);
+        QCOMPARE(tool({QStringLiteral("account"), QStringLiteral("remove"), QStringLiteral("7")}).status, 1);
+    }
+
+    // The password in the desktop's keyring: a session bus and a
+    // gnome-keyring of this test's own.
+    void passwordInTheKeyring()
+    {
+        const QString session = QStandardPaths::findExecutable(QStringLiteral("dbus-run-session"));
+        const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
+        QVERIFY2(!session.isEmpty() && !keyring.isEmpty(), "dbus-run-session and gnome-keyring-daemon are needed");
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("sync-accounts.json"))));
+        const QString home = m_dir->filePath(QStringLiteral("home"));
+        QVERIFY(QDir().mkpath(home));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        const QString tool = QStringLiteral("'%1' --database '%2'").arg(QStringLiteral(MERIVO_TOOL), m_database);
+        const QString script =
+            QStringLiteral("printf x | gnome-keyring-daemon --unlock --replace --daemonize --components=secrets >/dev/null"
+                           " && echo secret | %1 account add %2 --user ann && %1 sync && %1 account remove 1")
+                .arg(tool, m_bookUrl);
+        ToolRunner shellRunner(session);
+        const ToolRun run = shellRunner.run({QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script}, -1, environment);
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QVERIFY2(run.output.contains("Added account 1") && run.output.contains("received 0 new") && run.output.contains("Removed the account"),
+                 run.output.constData());
+        QVERIFY(!readFile(m_dir->filePath(QStringLiteral("sync-accounts.json"))).contains("secret"));
+    }
 };
 
 Q_DECLARE_METATYPE(FaultProxy::Rule)
