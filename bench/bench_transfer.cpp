@@ -12,6 +12,8 @@
 //   import  <= 5 x abook's conversion     export <= 3 x abook's conversion
 //   memory  < 100 MB for either
 
+#include "BenchCommand.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -21,20 +23,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -46,43 +40,6 @@ struct Figures
 
 std::map<std::string, Figures> g_figures;
 bool g_failed = false;
-
-struct Outcome
-{
-    bool ok = false;
-    double seconds = 0;
-    long peakKb = 0;
-};
-
-// Runs a command to its end; its output goes to /dev/null.
-Outcome runCommand(const QStringList &command)
-{
-    std::vector<QByteArray> bytes;
-    for (const QString &part : command)
-        bytes.push_back(QFile::encodeName(part));
-    std::vector<char *> argv;
-    for (QByteArray &part : bytes)
-        argv.push_back(part.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    Outcome outcome;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        if (wait4(child, &status, 0, &usage) == child) {
-            outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            outcome.peakKb = usage.ru_maxrss;
-            outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return outcome;
-}
 
 // Cards with all eight fields, in the shape address books commonly write.
 bool writeCards(const QString &path, int count)
@@ -128,14 +85,6 @@ void registerCommand(const std::string &name, int rounds, const std::function<QS
         ->Iterations(rounds)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
-}
-
-double median(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
 }
 
 } // namespace

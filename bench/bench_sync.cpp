@@ -1,0 +1,278 @@
+// Speed of merivo-tool sync against a local Radicale, next to Debian's
+// vdirsyncer syncing the same contacts with the same server in the same run.
+//
+//   merivo_sync_bench          10,000 contacts
+//   merivo_sync_bench --quick  300 contacts (keeps the benchmark working)
+//
+// Every figure is one whole command, as a user runs it, from start to exit:
+//   first sync up    an empty address book, the contacts here
+//                    (vdirsyncer: a folder of .vcf files; merivo-tool: db2.mdb)
+//   first sync down  the address book full, nothing here
+//   nothing changed  merivo-tool again right after (median of 5)
+//   one edited       one contact changed in the file (median of 5)
+// Targets: each first sync within vdirsyncer's time for the same work;
+// nothing changed and one edited within 0.5 s. The cards are of many
+// scripts, one in ten with a photo, as phones keep them.
+
+#include "BenchCommand.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+std::map<std::string, std::vector<double>> g_seconds;
+bool g_failed = false;
+QString g_port;
+
+void fail(const char *what)
+{
+    std::fprintf(stderr, "FAILED: %s\n", what);
+    g_failed = true;
+}
+
+QByteArray cardOf(int i)
+{
+    static const char *const given[] = {"Émile", "Ζωή", "Алексей", "美咲", "محمد", "Siobhán", "Łukasz", "Nguyễn", "Ana", "Jo"};
+    static const char *const family[] = {"Zoë", "Παπαδοπούλου", "Смирнов", "佐藤", "الحسن", "O'Brien", "Wałęsa", "Thị", "Silva", "Lee"};
+    const QByteArray n = QByteArray::number(i);
+    const QByteArray uid = "bench-" + n;
+    QByteArray card = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + given[i % 10] + ' ' + family[(i / 10) % 10] + ' ' + n
+        + "\r\nN:" + family[(i / 10) % 10] + ';' + given[i % 10] + ";;;\r\nADR;TYPE=HOME:;;" + n
+        + " Main Street;Springfield;;;\r\nTEL;TYPE=HOME:+1 555 " + n + "\r\nTEL;TYPE=CELL:+1 666 " + n
+        + "\r\nTITLE:Engineer\r\nEMAIL;TYPE=INTERNET:contact" + n + "@example.org\r\nURL:https://example.org/" + n
+        + "\r\nBDAY:1980-01-01\r\nNOTE:met at the fair\\, twice\r\n";
+    if (i % 10 == 0) {
+        QByteArray photo = QByteArray(1500, char('A' + i % 26)).toBase64();
+        card += "PHOTO;ENCODING=b;TYPE=JPEG:";
+        for (qsizetype at = 0; at < photo.size(); at += 74)
+            card += (at ? " " : "") + photo.mid(at, 74) + "\r\n";
+    }
+    return card + "END:VCARD\r\n";
+}
+
+class Radicale
+{
+public:
+    explicit Radicale(const QString &folder) : m_folder(folder) {}
+    ~Radicale()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    bool start()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        writeText(m_folder + QStringLiteral("/users"), "ann:secret\n");
+        writeText(m_folder + QStringLiteral("/config"),
+                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
+                                 "htpasswd_encryption = plain\n[storage]\nfilesystem_folder = %2/collections\n"
+                                 "[rights]\ntype = owner_only\n[logging]\nlevel = warning\n")
+                      .arg(m_port)
+                      .arg(m_folder)
+                      .toUtf8());
+        m_process.start(QStringLiteral("radicale"), {QStringLiteral("--config"), m_folder + QStringLiteral("/config")});
+        for (int tries = 0; tries < 200; ++tries) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(100))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    QString book(const QString &name)
+    {
+        const QString folder = m_folder + QStringLiteral("/collections/collection-root/ann/") + name;
+        QDir().mkpath(folder);
+        writeText(folder + QStringLiteral("/.Radicale.props"), R"({"tag": "VADDRESSBOOK"})");
+        return QStringLiteral("http://127.0.0.1:%1/ann/%2/").arg(m_port).arg(name);
+    }
+
+    static void writeText(const QString &path, const QByteArray &text)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(text);
+    }
+
+private:
+    QString m_folder;
+    quint16 m_port = 0;
+    QProcess m_process;
+};
+
+// A vdirsyncer pair of one address book and one folder.
+QString vdirsyncerConfig(const QString &dir, const QString &name, const QString &url)
+{
+    const QString folder = dir + QLatin1Char('/') + name;
+    QDir().mkpath(folder + QStringLiteral("/cards"));
+    const QString config = folder + QStringLiteral("/config");
+    Radicale::writeText(config, QStringLiteral("[general]\nstatus_path = \"%1/status/\"\n"
+                                               "[pair p]\na = \"server\"\nb = \"folder\"\ncollections = null\n"
+                                               "[storage server]\ntype = \"carddav\"\nurl = \"%2\"\nusername = \"ann\"\n"
+                                               "password = \"secret\"\n"
+                                               "[storage folder]\ntype = \"filesystem\"\npath = \"%1/cards/\"\n"
+                                               "fileext = \".vcf\"\n")
+                                    .arg(folder, url)
+                                    .toUtf8());
+    return config;
+}
+
+// Once, or rounds times with `before` run untimed ahead of each round.
+void measure(const std::string &name, int rounds, const std::function<QStringList()> &command,
+             const std::function<void()> &before = {})
+{
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [=](benchmark::State &state) {
+                                     for (auto _ : state) {
+                                         if (before)
+                                             before();
+                                         const Outcome outcome = runCommand(command());
+                                         if (!outcome.ok)
+                                             fail(name.c_str());
+                                         state.SetIterationTime(outcome.seconds);
+                                         g_seconds[name].push_back(outcome.seconds);
+                                     }
+                                 })
+        ->Iterations(rounds)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2) : QString();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool quick = false;
+    std::vector<char *> arguments;
+    for (int i = 0; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quick")
+            quick = true;
+        else
+            arguments.push_back(argv[i]);
+    }
+    int count = int(arguments.size());
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&count, arguments.data());
+    const QString vdirsyncer = QStandardPaths::findExecutable(QStringLiteral("vdirsyncer"));
+    if (vdirsyncer.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("radicale")).isEmpty()) {
+        std::fprintf(stderr, "FAILED: radicale and vdirsyncer are needed\n");
+        return 1;
+    }
+
+    const int contacts = quick ? 300 : 10000;
+    QTemporaryDir dir;
+    Radicale radicale(dir.filePath(QStringLiteral("server")));
+    if (!radicale.start()) {
+        std::fprintf(stderr, "FAILED: radicale did not start\n");
+        return 1;
+    }
+    const QString tool = QStringLiteral(MERIVO_TOOL);
+    const QString password = dir.filePath(QStringLiteral("password"));
+    Radicale::writeText(password, "secret\n");
+    const auto merivo = [&](const QString &database, const QStringList &command) {
+        return QStringList{tool, QStringLiteral("--database"), database} + command;
+    };
+    const auto addAccount = [&](const QString &database, const QString &url) {
+        if (!runCommand(merivo(database, {QStringLiteral("account"), QStringLiteral("add"), url, QStringLiteral("--user"),
+                                          QStringLiteral("ann"), QStringLiteral("--password-command"),
+                                          QStringLiteral("cat ") + password}))
+                 .ok)
+            fail("account add");
+    };
+
+    // The same contacts for both: a folder of cards for vdirsyncer, and
+    // db2.mdb imported from them for merivo-tool.
+    const QString upConfig = vdirsyncerConfig(dir.path(), QStringLiteral("up"), radicale.book(QStringLiteral("vdirsyncer-up")));
+    QByteArray all;
+    for (int i = 0; i < contacts; ++i) {
+        const QByteArray card = cardOf(i);
+        Radicale::writeText(dir.filePath(QStringLiteral("up/cards/bench-%1.vcf").arg(i)), card);
+        all += card;
+    }
+    Radicale::writeText(dir.filePath(QStringLiteral("all.vcf")), all);
+    const QString upDatabase = dir.filePath(QStringLiteral("up.mdb"));
+    if (!runCommand(merivo(upDatabase, {QStringLiteral("import"), dir.filePath(QStringLiteral("all.vcf"))})).ok)
+        fail("import");
+    addAccount(upDatabase, radicale.book(QStringLiteral("merivo-up")));
+    runCommand({vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("discover")});
+
+    measure("vdirsyncer_first_sync_up", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("sync")}; });
+    measure("merivo_first_sync_up", 1, [=] { return merivo(upDatabase, {QStringLiteral("sync")}); });
+
+    // Down: both from the book vdirsyncer filled.
+    const QString fullBook = radicale.book(QStringLiteral("vdirsyncer-up"));
+    const QString downConfig = vdirsyncerConfig(dir.path(), QStringLiteral("down"), fullBook);
+    const QString downDatabase = dir.filePath(QStringLiteral("down.mdb"));
+    measure("vdirsyncer_first_sync_down", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), downConfig, QStringLiteral("sync")}; },
+            [=] { runCommand({vdirsyncer, QStringLiteral("-c"), downConfig, QStringLiteral("discover")}); });
+    measure("merivo_first_sync_down", 1, [=] { return merivo(downDatabase, {QStringLiteral("sync")}); },
+            [=] {
+                // An empty database, as the program makes it.
+                runCommand(merivo(downDatabase, {QStringLiteral("check")}));
+                sqlite3 *db = nullptr;
+                sqlite3_open(QFile::encodeName(downDatabase).constData(), &db);
+                sqlite3_exec(db, "CREATE TABLE IF NOT EXISTS Table1(\"Name\" TEXT NOT NULL DEFAULT '', \"Address\" TEXT NOT NULL "
+                                 "DEFAULT '', \"Phone Number\" TEXT NOT NULL DEFAULT '', \"Position\" TEXT NOT NULL DEFAULT '', "
+                                 "\"Office address\" TEXT NOT NULL DEFAULT '', \"Office Phone Number\" TEXT NOT NULL DEFAULT '', "
+                                 "\"Email Address\" TEXT NOT NULL DEFAULT '', \"Website Address\" TEXT NOT NULL DEFAULT '')",
+                             nullptr, nullptr, nullptr);
+                sqlite3_close(db);
+                addAccount(downDatabase, fullBook);
+            });
+    measure("merivo_nothing_changed", 5, [=] { return merivo(downDatabase, {QStringLiteral("sync")}); });
+    int edits = 0;
+    measure("merivo_one_contact_edited", 5, [=] { return merivo(downDatabase, {QStringLiteral("sync")}); },
+            [=, &edits] {
+                sqlite3 *db = nullptr;
+                sqlite3_open(QFile::encodeName(downDatabase).constData(), &db);
+                const QByteArray sql = "UPDATE Table1 SET \"Phone Number\" = '+1 777 " + QByteArray::number(++edits)
+                    + "' WHERE rowid = (SELECT rowid FROM Table1 LIMIT 1 OFFSET " + QByteArray::number(contacts / 2) + ")";
+                sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+                sqlite3_close(db);
+            });
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const auto ms = [](const char *name) { return median(g_seconds[name]) * 1000; };
+    std::printf("\nmerivo-tool sync and vdirsyncer, %d contacts, against the same local Radicale (load %s)\n", contacts,
+                qPrintable(loadAverage()));
+    std::printf("%-32s %10s %10s   %s\n", "", "merivo", "vdirsyncer", "target");
+    const auto line = [&](const char *label, double ours, double theirs, double limit) {
+        const bool met = limit > 0 ? ours <= limit : ours <= theirs;
+        std::printf("%-32s %7.0f ms %7.0f ms   %s\n", label, ours, theirs,
+                    (std::string(met ? "met" : "MISSED") + (limit > 0 ? " (<= 500 ms)" : " (<= vdirsyncer)")).c_str());
+    };
+    line("first sync up", ms("merivo_first_sync_up"), ms("vdirsyncer_first_sync_up"), 0);
+    line("first sync down", ms("merivo_first_sync_down"), ms("vdirsyncer_first_sync_down"), 0);
+    line("nothing changed", ms("merivo_nothing_changed"), 0, 500);
+    line("one contact edited", ms("merivo_one_contact_edited"), 0, 500);
+    return g_failed ? 1 : 0;
+}
