@@ -236,7 +236,6 @@ int main(int argc, char **argv)
     measure("merivo_first_sync_down", 1, [=] { return merivo(downDatabase, {QStringLiteral("sync")}); },
             [=] {
                 // An empty database, as the program makes it.
-                runCommand(merivo(downDatabase, {QStringLiteral("check")}));
                 sqlite3 *db = nullptr;
                 sqlite3_open(QFile::encodeName(downDatabase).constData(), &db);
                 sqlite3_exec(db, "CREATE TABLE IF NOT EXISTS Table1(\"Name\" TEXT NOT NULL DEFAULT '', \"Address\" TEXT NOT NULL "
