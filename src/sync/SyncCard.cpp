@@ -121,6 +121,8 @@ public:
     {
         // From the end, so that earlier offsets stay right; a line that
         // lacks its line end gets one before anything follows it.
+        // Edits at one place keep the order they were made in.
+        std::reverse(m_edits.begin(), m_edits.end());
         std::stable_sort(m_edits.begin(), m_edits.end(), [](const Edit &a, const Edit &b) { return a.from > b.from; });
         for (const Edit &edit : m_edits) {
             QByteArray text = edit.text;
