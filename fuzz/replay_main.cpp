@@ -4,11 +4,13 @@
 // check in every run of the test suite; long runs use the libFuzzer build.
 //
 //   fuzz_find_replay <corpus folder> [number of made inputs] [seed]
+//   fuzz_sync_replay <corpus folder> [number of made inputs] [seed]
 
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdint>
 #include <cstdio>
@@ -102,7 +104,7 @@ int main(int argc, char **argv)
         else
             pool[random() % pool.size()] = input;
     }
-    std::printf("fuzz_find: %zu corpus inputs and %ld made ones in %.1f s, all held\n", fromCorpus, made,
-                double(elapsed.elapsed()) / 1000);
+    std::printf("%s: %zu corpus inputs and %ld made ones in %.1f s, all held\n", qPrintable(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName()),
+                fromCorpus, made, double(elapsed.elapsed()) / 1000);
     return 0;
 }

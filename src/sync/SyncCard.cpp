@@ -16,6 +16,19 @@ bool equalsIgnoringCase(QByteArrayView text, QByteArrayView word)
     return text.size() == word.size() && qstrnicmp(text.data(), text.size(), word.data(), word.size()) == 0;
 }
 
+// The part before the value's colon.
+QByteArray headOf(const QByteArray &line)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == ':' && !quoted)
+            return line.first(i);
+    }
+    return line;
+}
+
 struct PhysicalLine
 {
     qsizetype offset = 0;
@@ -67,24 +80,40 @@ class Editor
 public:
     explicit Editor(QByteArray &bytes) : m_bytes(bytes), m_lines(physicalLines(bytes)) {}
 
-    // Indexes (from 0) of the physical lines of the property on line number.
+    // Indexes (from 0) of the physical lines of the property on line number:
+    // folded lines, and a quoted-printable value's soft line breaks (2.1),
+    // as the parser reads them.
     std::pair<size_t, size_t> span(int number) const
     {
         const size_t first = size_t(number - 1);
+        const bool quotedPrintable = headOf(text(first)).toUpper().contains("QUOTED-PRINTABLE");
         size_t last = first;
-        while (last + 1 < m_lines.size() && m_lines[last + 1].length > 0
-               && (m_bytes[m_lines[last + 1].offset] == ' ' || m_bytes[m_lines[last + 1].offset] == '\t'))
+        while (last + 1 < m_lines.size()) {
+            const QByteArray next = text(last + 1);
+            const bool folded = !next.isEmpty() && (next.front() == ' ' || next.front() == '\t');
+            const bool softBreak = quotedPrintable && text(last).endsWith('=') && !next.isEmpty()
+                && !equalsIgnoringCase(next.trimmed(), "END:VCARD");
+            if (!folded && !softBreak)
+                break;
             ++last;
+        }
         return {first, last};
     }
 
     QByteArray unfolded(int number) const
     {
         const auto [first, last] = span(number);
-        QByteArray text = m_bytes.mid(m_lines[first].offset, m_lines[first].length);
-        for (size_t i = first + 1; i <= last; ++i)
-            text.append(m_bytes.mid(m_lines[i].offset + 1, m_lines[i].length - 1));
-        return text;
+        QByteArray line = text(first);
+        for (size_t i = first + 1; i <= last; ++i) {
+            const QByteArray next = text(i);
+            if (next.startsWith(' ') || next.startsWith('\t')) {
+                line.append(next.sliced(1));
+            } else {
+                line.chop(1); // the '=' of a soft line break
+                line.append(next);
+            }
+        }
+        return line;
     }
 
     // The END:VCARD line (from 0) of the card that begins on line number.
@@ -92,10 +121,10 @@ public:
     {
         int depth = 0;
         for (size_t i = size_t(number - 1); i < m_lines.size(); ++i) {
-            const QByteArray text = m_bytes.mid(m_lines[i].offset, m_lines[i].length).trimmed();
-            if (equalsIgnoringCase(text, "BEGIN:VCARD"))
+            const QByteArray line = text(i).trimmed();
+            if (equalsIgnoringCase(line, "BEGIN:VCARD"))
                 ++depth;
-            else if (equalsIgnoringCase(text, "END:VCARD") && --depth == 0)
+            else if (equalsIgnoringCase(line, "END:VCARD") && --depth == 0)
                 return i;
         }
         return m_lines.size();
@@ -134,6 +163,8 @@ public:
     }
 
 private:
+    QByteArray text(size_t index) const { return m_bytes.mid(m_lines[index].offset, m_lines[index].length); }
+
     struct Edit
     {
         qsizetype from;
@@ -170,19 +201,6 @@ std::optional<Layout> layoutOf(const QByteArray &bytes)
         return false; // the first card is the contact
     });
     return layout;
-}
-
-// The part before the value's colon.
-QByteArray headOf(const QByteArray &line)
-{
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ':' && !quoted)
-            return line.first(i);
-    }
-    return line;
 }
 
 // The head with the parameters that no longer fit a value we write: its
