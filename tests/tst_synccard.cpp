@@ -38,6 +38,10 @@ private Q_SLOTS:
         row("old encoding dropped", "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nEMAIL;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:a=40b\r\nEND:VCARD\r\n",
             ContactField::EmailAddress, "ann@example.org",
             "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nEMAIL:ann@example.org\r\nEND:VCARD\r\n");
+        row("quoted-printable soft line breaks belong to the value",
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nb\r\nTITLE;QUOTED-PRINTABLE:Co=\r\nok\r\nEND:VCARD\r\n",
+            ContactField::Position, "Chef",
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nb\r\nTITLE:Chef\r\nEND:VCARD\r\n");
         row("emptied: the property goes, folded lines too", head + "ADR;TYPE=home:;;a long street that goes on\r\n  and on;;;;\r\nNOTE:x\r\nEND:VCARD\r\n",
             ContactField::Address, "", head + "NOTE:x\r\nEND:VCARD\r\n");
         row("new property, vCard 4.0 types", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann\r\nEND:VCARD\r\n", ContactField::OfficePhoneNumber,
