@@ -25,9 +25,9 @@ struct Outcome
     long peakKb = 0; // the child's maximum resident set
 };
 
-// Runs a command to its end, timed from start to exit; its output goes to
-// /dev/null.
-inline Outcome runCommand(const QStringList &command)
+// Runs a command to its end, timed from start to exit; its output (and,
+// if asked, its errors) go to /dev/null.
+inline Outcome runCommand(const QStringList &command, bool quiet = false)
 {
     std::vector<QByteArray> bytes;
     for (const QString &part : command)
@@ -40,6 +40,8 @@ inline Outcome runCommand(const QStringList &command)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
     Outcome outcome;

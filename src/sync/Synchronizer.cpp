@@ -10,6 +10,7 @@ namespace {
 
 constexpr int Parallel = 6;         // requests at once, as browsers do per host
 constexpr qsizetype MultigetSize = 100; // cards per addressbook-multiget
+constexpr int MultigetsAtOnce = 3;
 constexpr size_t WritesPerBatch = 250;  // results kept per transaction
 constexpr int UploadRounds = 3;      // a 412 fetches, merges and sends again
 
@@ -163,7 +164,7 @@ bool Synchronizer::run(SyncReport &report)
         }
         // Taken before anything was sent: the next sync sees this sync's
         // own cards again, with the ETags it already has.
-        return m_state.setToken(m_key, listing.token);
+        return listing.token == m_token || m_state.setToken(m_key, listing.token);
     });
     if (!removed || !sendLocalChanges())
         return false;
@@ -195,7 +196,8 @@ bool Synchronizer::syncCollection(Listing &listing, bool &supported)
     const std::optional<QString> stored = m_state.token(m_key);
     if (!stored)
         return stop(m_state.lastError());
-    QString token = *stored;
+    m_token = *stored;
+    QString token = m_token;
     const QString what = tr("Could not ask %1 what changed").arg(m_account.url.toDisplayString());
     for (;;) {
         const DavReply reply = m_client.send(
@@ -263,25 +265,33 @@ bool Synchronizer::listEtags(Listing &listing)
 
 bool Synchronizer::fetch(const QStringList &paths)
 {
+    // A few multigets at once, each stored as it arrives: the server
+    // answers the next while this one is written.
     const QString what = tr("Could not fetch cards from %1").arg(m_account.url.toDisplayString());
+    std::vector<DavRequest> requests;
+    std::vector<QStringList> parts;
     for (qsizetype start = 0; start < paths.size(); start += MultigetSize) {
-        const QStringList part = paths.mid(start, MultigetSize);
-        const DavReply reply = m_client.send(
-            {"REPORT", urlOf(m_collection), DavXml::addressBookMultiget(part), XmlType, {{"Depth", "1"}}});
+        parts.push_back(paths.mid(start, MultigetSize));
+        requests.push_back({"REPORT", urlOf(m_collection), DavXml::addressBookMultiget(parts.back()), XmlType, {{"Depth", "1"}}});
+    }
+    QStringList oneByOne;
+    bool stopped = false;
+    m_client.sendAll(requests, MultigetsAtOnce, [&](size_t index, const DavReply &reply) {
         if (reply.status == 207) {
             DavMultistatus answer;
             QString error;
             if (!DavXml::parseMultistatus(reply.body, reply.url, answer, &error))
-                return stop(tr("%1: its answer could not be read: %2").arg(what, error));
-            if (!batch([&] { return applyFetched(answer); }))
-                return false;
+                stopped = !stop(tr("%1: its answer could not be read: %2").arg(what, error));
+            else
+                stopped = !batch([&] { return applyFetched(answer); });
         } else if (reply.status == 0 || reply.status == 401 || reply.status >= 500) {
-            return stop(failure(reply, what));
-        } else if (!fetchOneByOne(part)) {
-            return false;
+            stopped = !stop(failure(reply, what));
+        } else {
+            oneByOne += parts[index]; // a server without multiget
         }
-    }
-    return true;
+        return !stopped;
+    });
+    return !stopped && (oneByOne.isEmpty() || fetchOneByOne(oneByOne));
 }
 
 bool Synchronizer::fetchOneByOne(const QStringList &paths)

@@ -119,6 +119,7 @@ private:
     SyncAccount m_account;
     QString m_key;
     QString m_collection; // decoded path, ending in '/'
+    QString m_token;      // of the last sync
     Prefer m_prefer;
     SyncLog &m_log;
     SyncReport *m_report = nullptr;
