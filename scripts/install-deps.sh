@@ -13,7 +13,7 @@ packages=(
   desktop-file-utils appstream
   abook mdbtools python3-vobject
   qtkeychain-qt6-dev
-  radicale vdirsyncer dbus-daemon gnome-keyring
+  radicale vdirsyncer dbus-daemon gnome-keyring openssl
 )
 
 missing=()

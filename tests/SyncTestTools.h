@@ -43,6 +43,11 @@ public:
     static constexpr const char *Password = "secret";
 
     explicit Radicale(const QString &folder) : m_folder(folder), m_port(freePort()) {}
+    // HTTPS with this certificate and key (PEM files).
+    void useTls(const QString &certificate, const QString &key)
+    {
+        m_tls = QStringLiteral("ssl = True\ncertificate = %1\nkey = %2\n").arg(certificate, key);
+    }
     ~Radicale() { stop(); }
 
     bool start()
@@ -50,12 +55,12 @@ public:
         addressBook(QStringLiteral("contacts"));
         writeText(m_folder + QStringLiteral("/users"), "ann:secret\n");
         writeText(m_folder + QStringLiteral("/config"),
-                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n"
+                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n%3"
                                  "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\nhtpasswd_encryption = plain\n"
                                  "[storage]\nfilesystem_folder = %2/collections\n"
                                  "[rights]\ntype = owner_only\n[logging]\nlevel = warning\n")
                       .arg(m_port)
-                      .arg(m_folder)
+                      .arg(m_folder, m_tls)
                       .toUtf8());
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -86,7 +91,7 @@ public:
     }
 
     quint16 port() const { return m_port; }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+    QString url() const { return QStringLiteral("%1://127.0.0.1:%2/").arg(m_tls.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")).arg(m_port); }
     QString collectionFolder(const QString &book = QStringLiteral("contacts")) const
     {
         return m_folder + QStringLiteral("/collections/collection-root/ann/") + book;
@@ -123,6 +128,7 @@ public:
 private:
     QString m_folder;
     quint16 m_port;
+    QString m_tls;
     std::unique_ptr<QProcess> m_process;
 };
 

@@ -767,6 +767,37 @@ private Q_SLOTS:
         QCOMPARE(tool({QStringLiteral("account"), QStringLiteral("remove"), QStringLiteral("7")}).status, 1);
     }
 
+    // Certificates are checked: a self-hosted server's own authority only
+    // counts when named.
+    void httpsCertificatesAreChecked()
+    {
+        const QString certificate = m_dir->filePath(QStringLiteral("cert.pem"));
+        const QString key = m_dir->filePath(QStringLiteral("key.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                                                  QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
+                                                  QStringLiteral("-out"), certificate, QStringLiteral("-days"), QStringLiteral("2"),
+                                                  QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                                                  QStringLiteral("subjectAltName=IP:127.0.0.1")});
+        QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+        Radicale secure(m_dir->filePath(QStringLiteral("tls")));
+        secure.useTls(certificate, key);
+        QVERIFY(secure.start());
+        const QStringList add{QStringLiteral("account"), QStringLiteral("add"), secure.url() + QStringLiteral("ann/contacts/"),
+                              QStringLiteral("--user"), QStringLiteral("ann"), QStringLiteral("--password-command"),
+                              QStringLiteral("cat '%1'").arg(m_dir->filePath(QStringLiteral("password")))};
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("sync-accounts.json"))));
+        ToolRun run = tool(add);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.errors.contains("certificate"), run.errors.constData());
+        run = tool(add + QStringList{QStringLiteral("--ca-file"), certificate});
+        QVERIFY2(run.status == 0, run.errors.constData());
+        QCOMPARE(shell(insertNamesSql({QStringLiteral("Ann")})), QString());
+        run = sync();
+        QVERIFY2(run.output.contains("sent 1 new"), run.output + run.errors);
+        QCOMPARE(secure.cards().size(), 1);
+    }
+
     // The password in the desktop's keyring: a session bus and a
     // gnome-keyring of this test's own.
     void passwordInTheKeyring()
