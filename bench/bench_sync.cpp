@@ -24,6 +24,7 @@
 // into Radicale's folder as its own files.
 
 #include "BenchCommand.h"
+#include "SyncTestTools.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,12 +32,8 @@
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -78,65 +75,6 @@ QByteArray cardOf(int i)
     }
     return card + "END:VCARD\r\n";
 }
-
-class Radicale
-{
-public:
-    explicit Radicale(const QString &folder) : m_folder(folder) {}
-    ~Radicale()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-
-    bool start()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        QDir().mkpath(m_folder);
-        writeText(m_folder + QStringLiteral("/users"), "ann:secret\n");
-        writeText(m_folder + QStringLiteral("/config"),
-                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
-                                 "htpasswd_encryption = plain\n[storage]\nfilesystem_folder = %2/collections\n"
-                                 "[rights]\ntype = owner_only\n[logging]\nlevel = warning\n")
-                      .arg(m_port)
-                      .arg(m_folder)
-                      .toUtf8());
-        m_process.start(QStringLiteral("radicale"), {QStringLiteral("--config"), m_folder + QStringLiteral("/config")});
-        for (int tries = 0; tries < 200; ++tries) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(100))
-                return true;
-            QThread::msleep(50);
-        }
-        return false;
-    }
-
-    QString folder(const QString &book) const { return m_folder + QStringLiteral("/collections/collection-root/ann/") + book; }
-
-    QString book(const QString &name)
-    {
-        const QString folder = this->folder(name);
-        QDir().mkpath(folder);
-        writeText(folder + QStringLiteral("/.Radicale.props"), R"({"tag": "VADDRESSBOOK"})");
-        return QStringLiteral("http://127.0.0.1:%1/ann/%2/").arg(m_port).arg(name);
-    }
-
-    static void writeText(const QString &path, const QByteArray &text)
-    {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(text);
-    }
-
-private:
-    QString m_folder;
-    quint16 m_port = 0;
-    QProcess m_process;
-};
 
 // A vdirsyncer pair of one address book and one folder.
 QString vdirsyncerConfig(const QString &dir, const QString &name, const QString &url)
@@ -264,9 +202,9 @@ int main(int argc, char **argv)
 
     // The same contacts for both: a folder of cards for vdirsyncer, and
     // db2.mdb imported from them for merivo-tool.
-    const QString upConfig = vdirsyncerConfig(dir.path(), QStringLiteral("up"), radicale.book(QStringLiteral("vdirsyncer-up")));
+    const QString upConfig = vdirsyncerConfig(dir.path(), QStringLiteral("up"), radicale.addressBook(QStringLiteral("vdirsyncer-up")));
     QByteArray all;
-    const QString fullBook = radicale.book(QStringLiteral("full"));
+    const QString fullBook = radicale.addressBook(QStringLiteral("full"));
     for (int i = 0; i < std::max(up, contacts); ++i) {
         const QByteArray card = cardOf(i);
         if (i < up) {
@@ -274,13 +212,13 @@ int main(int argc, char **argv)
             all += card;
         }
         if (i < contacts)
-            Radicale::writeText(radicale.folder(QStringLiteral("full")) + QStringLiteral("/bench-%1.vcf").arg(i), card);
+            Radicale::writeText(radicale.collectionFolder(QStringLiteral("full")) + QStringLiteral("/bench-%1.vcf").arg(i), card);
     }
     Radicale::writeText(dir.filePath(QStringLiteral("all.vcf")), all);
     const QString upDatabase = dir.filePath(QStringLiteral("up.mdb"));
     if (!runCommand(merivo(upDatabase, {QStringLiteral("import"), dir.filePath(QStringLiteral("all.vcf"))})).ok)
         fail("import");
-    addAccount(upDatabase, radicale.book(QStringLiteral("merivo-up")));
+    addAccount(upDatabase, radicale.addressBook(QStringLiteral("merivo-up")));
     runCommand({vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("discover")}, true);
 
     measure("vdirsyncer_first_sync_up", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("sync")}; });

@@ -400,7 +400,7 @@ int SyncTool::sync(const QString &which, const QString &prefer, int timeoutSecon
     return status;
 }
 
-int SyncTool::listDeleted()
+int SyncTool::withDeleted(const std::function<int(DeletedContacts &, const std::vector<DeletedContact> &)> &work)
 {
     ContactDatabase database;
     if (!database.open(m_database, {}))
@@ -409,21 +409,28 @@ int SyncTool::listDeleted()
     std::vector<DeletedContact> contacts;
     if (!deleted.list(contacts))
         return fail(deleted.lastError());
-    if (contacts.empty())
-        say(tr("No contacts were deleted in the last 30 days."));
-    for (const DeletedContact &contact : contacts) {
-        QStringList details;
-        for (int i = 1; i < ContactFieldCount; ++i) {
-            if (!contact.values[i].isEmpty() && details.size() < 2)
-                details.append(contact.values[i].simplified());
+    return work(deleted, contacts);
+}
+
+int SyncTool::listDeleted()
+{
+    return withDeleted([&](DeletedContacts &, const std::vector<DeletedContact> &contacts) {
+        if (contacts.empty())
+            say(tr("No contacts were deleted in the last 30 days."));
+        for (const DeletedContact &contact : contacts) {
+            QStringList details;
+            for (int i = 1; i < ContactFieldCount; ++i) {
+                if (!contact.values[i].isEmpty() && details.size() < 2)
+                    details.append(contact.values[i].simplified());
+            }
+            say(tr("%1  %2  %3%4")
+                    .arg(contact.number, 4)
+                    .arg(contact.deletedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                         contact.values[fieldIndex(ContactField::Name)].simplified(),
+                         details.isEmpty() ? QString() : QStringLiteral("  (") + details.join(QStringLiteral("; ")) + QLatin1Char(')')));
         }
-        say(tr("%1  %2  %3%4")
-                .arg(contact.number, 4)
-                .arg(contact.deletedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                     contact.values[fieldIndex(ContactField::Name)].simplified(),
-                     details.isEmpty() ? QString() : QStringLiteral("  (") + details.join(QStringLiteral("; ")) + QLatin1Char(')')));
-    }
-    return 0;
+        return 0;
+    });
 }
 
 int SyncTool::undelete(const QString &number)
@@ -432,20 +439,15 @@ int SyncTool::undelete(const QString &number)
     const qint64 chosen = number.toLongLong(&ok);
     if (!ok || chosen < 1)
         return fail(tr("undelete takes the number merivo-tool deleted shows, not %1.").arg(number), 2);
-    ContactDatabase database;
-    if (!database.open(m_database, {}))
-        return fail(database.lastError());
-    DeletedContacts deleted(database);
-    std::vector<DeletedContact> contacts;
-    if (!deleted.list(contacts))
-        return fail(deleted.lastError());
-    QString name;
-    for (const DeletedContact &contact : contacts) {
-        if (contact.number == chosen)
-            name = contact.values[fieldIndex(ContactField::Name)];
-    }
-    if (!deleted.undelete(chosen))
-        return fail(deleted.lastError());
-    say(tr("Brought back %1. The next sync sends it to the servers again.").arg(name));
-    return 0;
+    return withDeleted([&](DeletedContacts &deleted, const std::vector<DeletedContact> &contacts) {
+        QString name;
+        for (const DeletedContact &contact : contacts) {
+            if (contact.number == chosen)
+                name = contact.values[fieldIndex(ContactField::Name)];
+        }
+        if (!deleted.undelete(chosen))
+            return fail(deleted.lastError());
+        say(tr("Brought back %1. The next sync sends it to the servers again.").arg(name));
+        return 0;
+    });
 }

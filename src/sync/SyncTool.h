@@ -4,7 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <vector>
+
+class DeletedContacts;
 class QIODevice;
+struct DeletedContact;
 struct SyncAccount;
 
 // The commands of merivo-tool that sync the contacts with CardDAV servers
@@ -29,6 +34,7 @@ private:
     int listAccounts();
     int removeAccount(const QString &which);
     int sync(const QString &which, const QString &prefer, int timeoutSeconds);
+    int withDeleted(const std::function<int(DeletedContacts &, const std::vector<DeletedContact> &)> &work);
     int listDeleted();
     int undelete(const QString &number);
 
