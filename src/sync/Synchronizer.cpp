@@ -98,6 +98,21 @@ bool Synchronizer::run(SyncReport &report)
 {
     m_report = &report;
     note(tr("sync begins"));
+    if (!loadLocal() || !receive() || !sendLocalChanges() || !batch([&] { return m_state.forgetDeleted(); }))
+        return false;
+    note(tr("sync done: received %1 new, %2 changed, %3 deleted; sent %4 new, %5 changed, %6 deleted; %7 conflicts")
+             .arg(report.receivedNew)
+             .arg(report.receivedChanged)
+             .arg(report.receivedDeleted)
+             .arg(report.sentNew)
+             .arg(report.sentChanged)
+             .arg(report.sentDeleted)
+             .arg(report.conflicts.size()));
+    return true;
+}
+
+bool Synchronizer::loadLocal()
+{
     const int moved = m_state.reconcile();
     if (moved < 0)
         return stop(m_state.lastError());
@@ -121,25 +136,26 @@ bool Synchronizer::run(SyncReport &report)
             m_unsentByName.insert(contact.values[fieldIndex(ContactField::Name)], contact.id);
         }
     }
-    // The sync tables were made anew: what the server holds is paired
-    // with the contacts by their values again, from a full listing.
-    if (lostContacts) {
-        const bool forgotten = batch([&] {
-            for (auto it = m_items.begin(); it != m_items.end();) {
-                if (it->contact && !m_contacts.contains(it->contact)) {
-                    if (!m_state.dropItem(m_key, it->href))
-                        return false;
-                    it = m_items.erase(it);
-                } else {
-                    ++it;
-                }
+    if (!lostContacts)
+        return true;
+    // The sync tables were made anew: what the server holds is paired with
+    // the contacts by their values again, from a full listing.
+    return batch([&] {
+        for (auto it = m_items.begin(); it != m_items.end();) {
+            if (it->contact && !m_contacts.contains(it->contact)) {
+                if (!m_state.dropItem(m_key, it->href))
+                    return false;
+                it = m_items.erase(it);
+            } else {
+                ++it;
             }
-            return m_state.setToken(m_key, QString());
-        });
-        if (!forgotten)
-            return false;
-    }
+        }
+        return m_state.setToken(m_key, QString());
+    });
+}
 
+bool Synchronizer::receive()
+{
     Listing listing;
     if (!listChanges(listing))
         return false;
@@ -157,7 +173,7 @@ bool Synchronizer::run(SyncReport &report)
     }
     if (!fetch(wanted) || !batch([&] { return storeDeferred(); }))
         return false;
-    const bool removed = batch([&] {
+    return batch([&] {
         for (const QString &href : std::as_const(listing.removed)) {
             if (!applyRemoval(href))
                 return false;
@@ -166,19 +182,6 @@ bool Synchronizer::run(SyncReport &report)
         // own cards again, with the ETags it already has.
         return listing.token == m_token || m_state.setToken(m_key, listing.token);
     });
-    if (!removed || !sendLocalChanges())
-        return false;
-    if (!batch([&] { return m_state.forgetDeleted(); }))
-        return false;
-    note(tr("sync done: received %1 new, %2 changed, %3 deleted; sent %4 new, %5 changed, %6 deleted; %7 conflicts")
-             .arg(report.receivedNew)
-             .arg(report.receivedChanged)
-             .arg(report.receivedDeleted)
-             .arg(report.sentNew)
-             .arg(report.sentChanged)
-             .arg(report.sentDeleted)
-             .arg(report.conflicts.size()));
-    return true;
 }
 
 // ---- what changed on the server
@@ -283,7 +286,7 @@ bool Synchronizer::fetch(const QStringList &paths)
             if (!DavXml::parseMultistatus(reply.body, reply.url, answer, &error))
                 stopped = !stop(tr("%1: its answer could not be read: %2").arg(what, error));
             else
-                stopped = !batch([&] { return applyFetched(answer); });
+                stopped = !batch([&] { return applyFetched(answer, parts[index]); });
         } else if (reply.status == 0 || reply.status == 401 || reply.status >= 500) {
             stopped = !stop(failure(reply, what));
         } else {
@@ -328,9 +331,11 @@ bool Synchronizer::fetchOneByOne(const QStringList &paths)
                                                                                      .arg(m_account.url.toDisplayString())));
 }
 
-bool Synchronizer::applyFetched(const DavMultistatus &answer)
+bool Synchronizer::applyFetched(const DavMultistatus &answer, const QStringList &asked)
 {
     for (const DavResource &resource : answer.resources) {
+        if (!asked.contains(resource.path))
+            continue; // only what was asked for, whatever else a server sends
         if (resource.status == 404 || resource.status == 410) {
             if (!applyRemoval(resource.path))
                 return false;

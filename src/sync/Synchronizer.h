@@ -87,12 +87,14 @@ private:
         bool created = false; // not on the server yet: If-None-Match
     };
 
+    bool loadLocal();
+    bool receive();
     bool listChanges(Listing &listing);
     bool syncCollection(Listing &listing, bool &supported);
     bool listEtags(Listing &listing);
     bool fetch(const QStringList &paths);
     bool fetchOneByOne(const QStringList &paths);
-    bool applyFetched(const DavMultistatus &answer);
+    bool applyFetched(const DavMultistatus &answer, const QStringList &asked);
     bool applyCard(const QString &href, const QByteArray &etag, const QByteArray &bytes);
     bool applyRemoval(const QString &href);
     bool storeNew(const QString &href, const QByteArray &etag, const QByteArray &bytes, const ContactValues &values);
