@@ -3,6 +3,7 @@
 //
 //   merivo_sync_bench                 10,000 contacts (2,000 for the upload)
 //   merivo_sync_bench --up 10000      10,000 for the upload too (hours)
+//   merivo_sync_bench --no-up         10,000 contacts, no upload
 //   merivo_sync_bench --quick         300 contacts, 100 up (keeps it working)
 //
 // Every figure is one whole command, as a user runs it, from start to exit:
@@ -163,6 +164,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i) {
         if (std::string(argv[i]) == "--quick")
             quick = true;
+        else if (std::string(argv[i]) == "--no-up")
+            up = -1;
         else if (std::string(argv[i]) == "--up" && i + 1 < argc)
             up = std::atoi(argv[++i]);
         else
@@ -178,8 +181,10 @@ int main(int argc, char **argv)
     }
 
     const int contacts = quick ? 300 : 10000;
-    if (up <= 0)
+    if (up == 0)
         up = quick ? 100 : 2000;
+    const bool measureUp = up > 0;
+    up = std::max(up, 0);
     QTemporaryDir dir;
     Radicale radicale(dir.filePath(QStringLiteral("server")));
     if (!radicale.start()) {
@@ -216,13 +221,14 @@ int main(int argc, char **argv)
     }
     Radicale::writeText(dir.filePath(QStringLiteral("all.vcf")), all);
     const QString upDatabase = dir.filePath(QStringLiteral("up.mdb"));
-    if (!runCommand(merivo(upDatabase, {QStringLiteral("import"), dir.filePath(QStringLiteral("all.vcf"))})).ok)
-        fail("import");
-    addAccount(upDatabase, radicale.addressBook(QStringLiteral("merivo-up")));
-    runCommand({vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("discover")}, true);
-
-    measure("vdirsyncer_first_sync_up", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("sync")}; });
-    measure("merivo_first_sync_up", 1, [=] { return merivo(upDatabase, {QStringLiteral("sync")}); });
+    if (measureUp) {
+        if (!runCommand(merivo(upDatabase, {QStringLiteral("import"), dir.filePath(QStringLiteral("all.vcf"))})).ok)
+            fail("import");
+        addAccount(upDatabase, radicale.addressBook(QStringLiteral("merivo-up")));
+        runCommand({vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("discover")}, true);
+        measure("vdirsyncer_first_sync_up", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), upConfig, QStringLiteral("sync")}; });
+        measure("merivo_first_sync_up", 1, [=] { return merivo(upDatabase, {QStringLiteral("sync")}); });
+    }
 
     // Down: both from the full book.
     const QString downConfig = vdirsyncerConfig(dir.path(), QStringLiteral("down"), fullBook);
@@ -270,7 +276,8 @@ int main(int argc, char **argv)
         std::printf("%-32s %7.0f ms %7.0f ms   %s\n", label, ours, theirs,
                     (std::string(met ? "met" : "MISSED") + (limit > 0 ? " (<= 500 ms)" : " (<= vdirsyncer)")).c_str());
     };
-    line("first sync up", ms("merivo_first_sync_up"), ms("vdirsyncer_first_sync_up"), 0);
+    if (measureUp)
+        line("first sync up", ms("merivo_first_sync_up"), ms("vdirsyncer_first_sync_up"), 0);
     line("first sync down", ms("merivo_first_sync_down"), ms("vdirsyncer_first_sync_down"), 0);
     line("nothing changed", ms("merivo_nothing_changed"), 0, 500);
     line("one contact edited", ms("merivo_one_contact_edited"), 0, 500);

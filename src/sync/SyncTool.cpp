@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr int DefaultTimeoutSeconds = 180;
+
 const QStringList Commands{QStringLiteral("account"), QStringLiteral("sync"), QStringLiteral("deleted"),
                            QStringLiteral("undelete")};
 // Options of merivo-tool that take a value, so that the command is found.
@@ -93,8 +95,9 @@ QString SyncTool::helpText() const
               "  sync [N|URL] [--prefer both|local|server] [--timeout SECONDS]\n"
               "      Syncs the contacts both ways with every account (or the one named).\n"
               "      A field changed on both sides keeps both versions unless --prefer\n"
-              "      names the side that wins; every conflict is listed. Logged to sync.log\n"
-              "      beside the database.\n"
+              "      names the side that wins; every conflict is listed. A server silent for\n"
+              "      SECONDS (180 unless given) stops the sync. Logged to sync.log beside\n"
+              "      the database.\n"
               "  deleted\n"
               "      Lists the contacts deleted in the last %1 days.\n"
               "  undelete N\n"
@@ -173,7 +176,9 @@ int SyncTool::run(const QStringList &arguments)
         return fail(tr("%1 takes %2 arguments at most: %3 is one too many.").arg(name).arg(most).arg(positional.at(most)), 2);
     if (parser.isSet(prefer) && !Synchronizer::preferNamed(parser.value(prefer)))
         return fail(tr("--prefer takes both, local or server, not %1.").arg(parser.value(prefer)), 2);
-    int timeoutSeconds = 30;
+    // A server may think for a minute before it answers the first listing
+    // of a large address book (Radicale does, for 10,000 cards).
+    int timeoutSeconds = DefaultTimeoutSeconds;
     if (parser.isSet(timeout)) {
         bool ok = false;
         timeoutSeconds = parser.value(timeout).toInt(&ok);
@@ -222,7 +227,7 @@ int SyncTool::addAccount(const QString &address, const QString &user, const Sync
     SyncAccount account = settings;
     account.user = user;
     account.url = QUrl::fromUserInput(address);
-    DavClient::Settings connection{user, QString(), account.caFile, account.allowHttp, 30000};
+    DavClient::Settings connection{user, QString(), account.caFile, account.allowHttp, DefaultTimeoutSeconds * 1000};
     {
         const QString why = DavClient(connection).refusal(account.url);
         if (!why.isEmpty())
