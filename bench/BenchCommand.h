@@ -22,7 +22,8 @@ struct Outcome
 {
     bool ok = false;
     double seconds = 0;
-    long peakKb = 0; // the child's maximum resident set
+    double cpuSeconds = 0; // the child's own work, user and system
+    long peakKb = 0;       // the child's maximum resident set
 };
 
 // Runs a command to its end, timed from start to exit; its output (and,
@@ -51,6 +52,8 @@ inline Outcome runCommand(const QStringList &command, bool quiet = false)
         if (wait4(child, &status, 0, &usage) == child) {
             outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             outcome.peakKb = usage.ru_maxrss;
+            outcome.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
             outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
         }
     }

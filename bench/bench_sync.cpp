@@ -48,6 +48,7 @@
 namespace {
 
 std::map<std::string, std::vector<double>> g_seconds;
+std::map<std::string, std::vector<double>> g_cpuSeconds;
 bool g_failed = false;
 QString g_port;
 
@@ -108,6 +109,7 @@ void measure(const std::string &name, int rounds, const std::function<QStringLis
                                              fail(name.c_str());
                                          state.SetIterationTime(outcome.seconds);
                                          g_seconds[name].push_back(outcome.seconds);
+                                         g_cpuSeconds[name].push_back(outcome.cpuSeconds);
                                      }
                                  })
         ->Iterations(rounds)
@@ -208,7 +210,10 @@ int main(int argc, char **argv)
     // The same contacts for both: a folder of cards for vdirsyncer, and
     // db2.mdb imported from them for merivo-tool.
     const QString upConfig = vdirsyncerConfig(dir.path(), QStringLiteral("up"), radicale.addressBook(QStringLiteral("vdirsyncer-up")));
+    // Each client downloads a book of its own, laid as files, so that both
+    // find Radicale's cache of it cold.
     QByteArray all;
+    const QString vdirsyncerBook = radicale.addressBook(QStringLiteral("full-vdirsyncer"));
     const QString fullBook = radicale.addressBook(QStringLiteral("full"));
     for (int i = 0; i < std::max(up, contacts); ++i) {
         const QByteArray card = cardOf(i);
@@ -216,8 +221,10 @@ int main(int argc, char **argv)
             Radicale::writeText(dir.filePath(QStringLiteral("up/cards/bench-%1.vcf").arg(i)), card);
             all += card;
         }
-        if (i < contacts)
-            Radicale::writeText(radicale.collectionFolder(QStringLiteral("full")) + QStringLiteral("/bench-%1.vcf").arg(i), card);
+        if (i < contacts) {
+            for (const char *book : {"full", "full-vdirsyncer"})
+                Radicale::writeText(radicale.collectionFolder(QString::fromLatin1(book)) + QStringLiteral("/bench-%1.vcf").arg(i), card);
+        }
     }
     Radicale::writeText(dir.filePath(QStringLiteral("all.vcf")), all);
     const QString upDatabase = dir.filePath(QStringLiteral("up.mdb"));
@@ -231,7 +238,7 @@ int main(int argc, char **argv)
     }
 
     // Down: both from the full book.
-    const QString downConfig = vdirsyncerConfig(dir.path(), QStringLiteral("down"), fullBook);
+    const QString downConfig = vdirsyncerConfig(dir.path(), QStringLiteral("down"), vdirsyncerBook);
     const QString downDatabase = dir.filePath(QStringLiteral("down.mdb"));
     measure("vdirsyncer_first_sync_down", 1, [=] { return QStringList{vdirsyncer, QStringLiteral("-c"), downConfig, QStringLiteral("sync")}; },
             [=] { runCommand({vdirsyncer, QStringLiteral("-c"), downConfig, QStringLiteral("discover")}, true); });
@@ -268,20 +275,21 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
 
     const auto ms = [](const char *name) { return median(g_seconds[name]) * 1000; };
+    const auto cpuMs = [](const char *name) { return median(g_cpuSeconds[name]) * 1000; };
     std::printf("\nmerivo-tool sync and vdirsyncer against the same local Radicale: %d contacts, %d up (load %s)\n",
                 contacts, up, qPrintable(loadAverage()));
-    std::printf("%-32s %10s %10s   %s\n", "", "merivo", "vdirsyncer", "target");
-    const auto line = [&](const char *label, double ours, double theirs, double limit) {
-        const bool met = limit > 0 ? ours <= limit : ours <= theirs;
-        std::printf("%-32s %7.0f ms %7.0f ms   %s\n", label, ours, theirs,
+    std::printf("%-22s %10s %16s %10s   %s\n", "", "merivo", "(its own CPU)", "vdirsyncer", "target");
+    const auto line = [&](const char *label, const char *ours, const char *theirs, double limit) {
+        const double time = ms(ours);
+        const bool met = limit > 0 ? time <= limit : time <= ms(theirs);
+        std::printf("%-22s %7.0f ms %13.0f ms %7.0f ms   %s\n", label, time, cpuMs(ours), theirs ? ms(theirs) : 0.0,
                     (std::string(met ? "met" : "MISSED") + (limit > 0 ? " (<= 500 ms)" : " (<= vdirsyncer)")).c_str());
     };
     if (measureUp)
-        line("first sync up", ms("merivo_first_sync_up"), ms("vdirsyncer_first_sync_up"), 0);
-    line("first sync down", ms("merivo_first_sync_down"), ms("vdirsyncer_first_sync_down"), 0);
-    line("nothing changed", ms("merivo_nothing_changed"), 0, 500);
-    line("one contact edited", ms("merivo_one_contact_edited"), 0, 500);
-    std::printf("%-32s %7.0f ms               the server's share of each sync\n", "Radicale's sync-collection REPORT",
-                ms("radicale_sync_collection_report"));
+        line("first sync up", "merivo_first_sync_up", "vdirsyncer_first_sync_up", 0);
+    line("first sync down", "merivo_first_sync_down", "vdirsyncer_first_sync_down", 0);
+    line("nothing changed", "merivo_nothing_changed", nullptr, 500);
+    line("one contact edited", "merivo_one_contact_edited", nullptr, 500);
+    std::printf("%-22s %7.0f ms   (the server's part of every sync)\n", "Radicale's REPORT", ms("radicale_sync_collection_report"));
     return g_failed ? 1 : 0;
 }

@@ -267,8 +267,7 @@ bool SyncState::remap(int &moved)
     SqliteStatement place;
     SqliteStatement keepDeleted;
     SqliteStatement markGone;
-    int rc = place.prepare(db, QStringLiteral("UPDATE merivo_sync_contact SET row = ?2, (%1) = (SELECT %1 FROM Table1 "
-                                              "WHERE rowid = ?2) WHERE id = ?1").arg(fields));
+    int rc = place.prepare(db, QStringLiteral("UPDATE merivo_sync_contact SET row = ?2 WHERE id = ?1"));
     // A contact deleted while no trigger could pair it is kept like any
     // other deleted contact: the trigger kept its values, and it gets its card.
     SqliteStatement findDeleted;
@@ -320,6 +319,13 @@ bool SyncState::remap(int &moved)
                 rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
             }
         }
+    }
+    // Every copy as its row holds it, bit for bit, so that the next check
+    // finds nothing to pair.
+    if (rc == SQLITE_OK) {
+        rc = execute(QStringLiteral("UPDATE merivo_sync_contact SET (%1) = (SELECT %1 FROM Table1 WHERE rowid = row) "
+                                    "WHERE row IS NOT NULL")
+                         .arg(fields));
     }
     return rc == SQLITE_OK || fail(what, rc);
 }
