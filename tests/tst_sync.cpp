@@ -753,7 +753,7 @@ private Q_SLOTS:
         run = tool({QStringLiteral("account"), QStringLiteral("list")});
         QCOMPARE(run.output.count('\n'), 2);
         QCOMPARE(sync().status, 0);
-        for (const char *file : {"sync-accounts.json", "sync.log"}) {
+        for (const char *file : {"db2-sync-accounts.json", "db2-sync.log"}) {
             QCOMPARE(QFileInfo(m_dir->filePath(QString::fromLatin1(file))).permissions(),
                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         }
@@ -786,10 +786,9 @@ private Q_SLOTS:
         const QStringList add{QStringLiteral("account"), QStringLiteral("add"), secure.url() + QStringLiteral("ann/contacts/"),
                               QStringLiteral("--user"), QStringLiteral("ann"), QStringLiteral("--password-command"),
                               QStringLiteral("cat '%1'").arg(m_dir->filePath(QStringLiteral("password")))};
-        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("sync-accounts.json"))));
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("db2-sync-accounts.json"))));
         ToolRun run = tool(add);
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.errors.contains("certificate"), run.errors.constData());
+        QVERIFY2(run.status == 1 && run.errors.contains("certificate"), run.errors.constData());
         run = tool(add + QStringList{QStringLiteral("--ca-file"), certificate});
         QVERIFY2(run.status == 0, run.errors.constData());
         QCOMPARE(shell(insertNamesSql({QStringLiteral("Ann")})), QString());
@@ -805,7 +804,7 @@ private Q_SLOTS:
         const QString session = QStandardPaths::findExecutable(QStringLiteral("dbus-run-session"));
         const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
         QVERIFY2(!session.isEmpty() && !keyring.isEmpty(), "dbus-run-session and gnome-keyring-daemon are needed");
-        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("sync-accounts.json"))));
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("db2-sync-accounts.json"))));
         const QString home = m_dir->filePath(QStringLiteral("home"));
         QVERIFY(QDir().mkpath(home));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -821,7 +820,7 @@ private Q_SLOTS:
         QVERIFY2(run.status == 0, run.errors.constData());
         QVERIFY2(run.output.contains("Added account 1") && run.output.contains("received 0 new") && run.output.contains("Removed the account"),
                  run.output.constData());
-        QVERIFY(!readFile(m_dir->filePath(QStringLiteral("sync-accounts.json"))).contains("secret"));
+        QVERIFY(!readFile(m_dir->filePath(QStringLiteral("db2-sync-accounts.json"))).contains("secret"));
     }
 };
 

@@ -1,7 +1,9 @@
 #include "sync/PrivateFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <fcntl.h>
@@ -9,6 +11,12 @@
 #include <unistd.h>
 
 namespace PrivateFile {
+
+QString besideDatabase(const QString &databasePath, const QString &kind)
+{
+    const QFileInfo database(databasePath);
+    return database.absoluteDir().filePath(database.completeBaseName() + QLatin1Char('-') + kind);
+}
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {

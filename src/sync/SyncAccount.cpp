@@ -39,7 +39,7 @@ bool run(QKeychain::Job &job, const SyncAccount &account)
 } // namespace
 
 AccountFile::AccountFile(const QString &databasePath)
-    : m_path(QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("sync-accounts.json")))
+    : m_path(PrivateFile::besideDatabase(databasePath, QStringLiteral("sync-accounts.json")))
 {
 }
 

@@ -20,8 +20,8 @@ struct SyncAccount
     QString key() const { return user + QLatin1Char('@') + url.toString(QUrl::FullyEncoded); }
 };
 
-// The accounts, kept as JSON beside the contact database, readable by its
-// owner only. It holds no password.
+// The accounts of one contact database, kept as JSON beside it (for db2.mdb,
+// db2-sync-accounts.json), readable by its owner only. It holds no password.
 class AccountFile
 {
     Q_DECLARE_TR_FUNCTIONS(AccountFile)

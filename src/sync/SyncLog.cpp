@@ -1,5 +1,7 @@
 #include "sync/SyncLog.h"
 
+#include "sync/PrivateFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +15,7 @@ constexpr qint64 RotateAt = 2 * 1024 * 1024;
 } // namespace
 
 SyncLog::SyncLog(const QString &databasePath)
-    : m_path(QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("sync.log")))
+    : m_path(PrivateFile::besideDatabase(databasePath, QStringLiteral("sync.log")))
 {
 }
 

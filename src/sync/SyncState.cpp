@@ -393,9 +393,9 @@ std::optional<QString> SyncState::token(const QString &account)
     if (rc == SQLITE_OK)
         rc = run.step();
     if (rc == SQLITE_ROW)
-        return run.textAt(0);
+        return run.textAt(0).isNull() ? QStringLiteral("") : run.textAt(0); // synced before
     if (rc == SQLITE_DONE)
-        return QString();
+        return QString(); // never synced
     fail(tr("Could not read what the last sync kept"), rc);
     return std::nullopt;
 }

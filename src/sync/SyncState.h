@@ -58,6 +58,8 @@ public:
     // The card to send a contact with to a server that lacks it: the one it
     // was deleted with before it was brought back, or another server's.
     QByteArray cardOf(qint64 contact);
+    // The server's sync token at the last sync: a null text when the
+    // account was never synced, an empty one when there was no token.
     std::optional<QString> token(const QString &account);
 
     // All writes below belong to the batch begun last.

@@ -4,6 +4,7 @@
 #include "contacts/DeletedContacts.h"
 #include "sync/AddressBookDiscovery.h"
 #include "sync/DavClient.h"
+#include "sync/PrivateFile.h"
 #include "sync/SyncAccount.h"
 #include "sync/SyncLog.h"
 #include "sync/SyncState.h"
@@ -96,8 +97,8 @@ QString SyncTool::helpText() const
               "      Syncs the contacts both ways with every account (or the one named).\n"
               "      A field changed on both sides keeps both versions unless --prefer\n"
               "      names the side that wins; every conflict is listed. A server silent for\n"
-              "      SECONDS (180 unless given) stops the sync. Logged to sync.log beside\n"
-              "      the database.\n"
+              "      SECONDS (180 unless given) stops the sync. Logged beside the database\n"
+              "      (db2-sync.log for db2.mdb).\n"
               "  deleted\n"
               "      Lists the contacts deleted in the last %1 days.\n"
               "  undelete N\n"
@@ -355,7 +356,7 @@ int SyncTool::sync(const QString &which, const QString &prefer, int timeoutSecon
 
     // One sync at a time (the timer's and one started by hand); a lock left
     // by a sync that was killed is taken over.
-    QLockFile lock(m_database + QStringLiteral(".sync-lock"));
+    QLockFile lock(PrivateFile::besideDatabase(m_database, QStringLiteral("sync.lock")));
     if (!lock.tryLock(60000))
         return fail(tr("Another sync of %1 is running.").arg(m_database));
     SyncState state;

@@ -180,7 +180,7 @@ bool Synchronizer::receive()
         }
         // Taken before anything was sent: the next sync sees this sync's
         // own cards again, with the ETags it already has.
-        return listing.token == m_token || m_state.setToken(m_key, listing.token);
+        return (listing.token == m_token && !m_token.isNull()) || m_state.setToken(m_key, listing.token);
     });
 }
 
@@ -201,6 +201,14 @@ bool Synchronizer::syncCollection(Listing &listing, bool &supported)
         return stop(m_state.lastError());
     m_token = *stored;
     QString token = m_token;
+    if (token.isNull()) {
+        // The first sync lists the cards instead: some servers (Radicale)
+        // build their whole change history for the first sync-collection,
+        // which costs them more than the listing. The next sync asks for a
+        // token.
+        supported = false;
+        return true;
+    }
     const QString what = tr("Could not ask %1 what changed").arg(m_account.url.toDisplayString());
     for (;;) {
         const DavReply reply = m_client.send(
