@@ -48,7 +48,7 @@ public:
         QString password;
         QString caFile;
         bool allowHttp = false; // plain HTTP to other machines
-        int timeoutMs = 180000; // with nothing transferred
+        int timeoutMs = 600000; // with nothing transferred
     };
 
     explicit DavClient(const Settings &settings);

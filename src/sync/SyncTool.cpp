@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int DefaultTimeoutSeconds = 180;
+constexpr int DefaultTimeoutSeconds = 600;
 
 const QStringList Commands{QStringLiteral("account"), QStringLiteral("sync"), QStringLiteral("deleted"),
                            QStringLiteral("undelete")};
@@ -97,7 +97,7 @@ QString SyncTool::helpText() const
               "      Syncs the contacts both ways with every account (or the one named).\n"
               "      A field changed on both sides keeps both versions unless --prefer\n"
               "      names the side that wins; every conflict is listed. A server silent for\n"
-              "      SECONDS (180 unless given) stops the sync. Logged beside the database\n"
+              "      SECONDS (600 unless given) stops the sync. Logged beside the database\n"
               "      (db2-sync.log for db2.mdb).\n"
               "  deleted\n"
               "      Lists the contacts deleted in the last %1 days.\n"
@@ -177,8 +177,9 @@ int SyncTool::run(const QStringList &arguments)
         return fail(tr("%1 takes %2 arguments at most: %3 is one too many.").arg(name).arg(most).arg(positional.at(most)), 2);
     if (parser.isSet(prefer) && !Synchronizer::preferNamed(parser.value(prefer)))
         return fail(tr("--prefer takes both, local or server, not %1.").arg(parser.value(prefer)), 2);
-    // A server may think for a minute before it answers the first listing
-    // of a large address book (Radicale does, for 10,000 cards).
+    // A server may think for minutes before it answers the first listing of
+    // a large address book (Radicale does, for 10,000 cards): only a server
+    // silent much longer is taken for gone.
     int timeoutSeconds = DefaultTimeoutSeconds;
     if (parser.isSet(timeout)) {
         bool ok = false;
