@@ -283,7 +283,9 @@ bool Synchronizer::fetch(const QStringList &paths)
     std::vector<QStringList> parts;
     for (qsizetype start = 0; start < paths.size(); start += MultigetSize) {
         parts.push_back(paths.mid(start, MultigetSize));
-        requests.push_back({"REPORT", urlOf(m_collection), DavXml::addressBookMultiget(parts.back()), XmlType, {{"Depth", "1"}}});
+        // No Depth header (RFC 4791, 7.9): a server may take Depth: 1 for
+        // "look at every card" first, as Radicale does.
+        requests.push_back({"REPORT", urlOf(m_collection), DavXml::addressBookMultiget(parts.back()), XmlType, {}});
     }
     QStringList oneByOne;
     bool stopped = false;
