@@ -10,11 +10,12 @@ set(CPACK_PACKAGE_VENDOR "The Merivo developers")
 set(CPACK_PACKAGE_CONTACT "${MERIVO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Merivo keeps your contacts (name, home and office address and telephone, position,
-e-mail and web address) in one small database file of your own. You add, browse,
-find, edit and delete contacts, print a contact's card and produce a report of
-all contacts to print or save as PDF. The companion command merivo-tool imports
-and exports vCard and CSV files and makes backups.")
+    "Merivo keeps your contacts (name, home and office address and
+telephone, position, e-mail and web address) in one small database
+file of your own. You add, browse, find, edit and delete contacts,
+print a contact's card and produce a report of all contacts to print
+or save as PDF. The companion command merivo-tool imports and exports
+vCard and CSV files and makes backups.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

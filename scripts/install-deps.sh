@@ -21,7 +21,7 @@ test=(
 )
 package=(
   dpkg-dev file lintian
-  desktop-file-utils appstream python3
+  desktop-file-utils appstream python3 xvfb xauth x11-utils
 )
 
 lists=("$@")

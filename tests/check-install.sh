@@ -87,13 +87,10 @@ PY
 # The installed program under a virtual X server, as a user with a data
 # folder of their own: its windows' class is the entry's StartupWMClass, by
 # which X11 desktops match them to the entry.
-for n in $(seq 50 69); do
-  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$scratch/display")
 XDG_DATA_HOME=$scratch/data QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/merivo" >/dev/null 2>&1 &
 app=$!
 class=""
