@@ -1,22 +1,41 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and looking at Merivo need.
+# Installs the Debian 12 packages of the lists named, for
+#   build    building and running Merivo (the default)
+#   test     the test suite, the benchmarks and the screenshots
+#   package  making the Debian package and checking it
 # Safe to run again: packages already present are skipped without touching apt.
+#   scripts/install-deps.sh [build] [test] [package]
 set -euo pipefail
 
-packages=(
+build=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libsqlite3-dev sqlite3
-  libbenchmark-dev
+  libsqlite3-dev
+)
+test=(
+  libbenchmark-dev sqlite3
   xvfb xauth xdotool imagemagick openbox x11-utils
   poppler-utils fonts-dejavu-core fonts-liberation2
-  desktop-file-utils appstream
+  desktop-file-utils appstream groff-base
   abook mdbtools python3-vobject
 )
+package=(
+  dpkg-dev file lintian
+  desktop-file-utils appstream python3 xvfb xauth x11-utils
+)
 
+lists=("$@")
+((${#lists[@]})) || lists=(build)
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+for list in "${lists[@]}"; do
+  case $list in
+    build | test | package) ;;
+    *) echo "install-deps.sh: no list named '$list' (build, test, package)" >&2; exit 2 ;;
+  esac
+  declare -n packages=$list
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
 done
 
 if ((${#missing[@]})); then

@@ -6,7 +6,7 @@
 # Needs the packages of scripts/install-deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build test
 
 data=$(mktemp -d)
 out=$(mktemp -d)

@@ -1,5 +1,6 @@
 #include "tool/MerivoTool.h"
 
+#include "contacts/DataFolder.h"
 #include "contacts/DatabaseBackup.h"
 #include "merivo_config.h"
 #include "tool/ContactExport.h"
@@ -96,8 +97,11 @@ int MerivoTool::run(const QStringList &arguments)
     }
     if (parser.isSet(database))
         m_database = parser.value(database);
-    if (m_database.isEmpty())
-        return fail(tr("--database needs the path of a contact database."), Usage);
+    if (m_database.isEmpty()) {
+        if (parser.isSet(database))
+            return fail(tr("--database needs the path of a contact database."), Usage);
+        return fail(DataFolder::notFoundMessage() + tr(" Name a database with --database PATH."));
+    }
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
