@@ -84,7 +84,7 @@ int MerivoTool::run(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({database, format, vcardVersion, help, version});
     if (!parser.parse(QStringList{QStringLiteral("merivo-tool")} + arguments))
-        return fail(parser.errorText() + tr(" See merivo-tool --help."), Usage);
+        return fail(tr("%1 See merivo-tool --help.").arg(parser.errorText()), Usage);
 
     if (parser.isSet(help)) {
         m_output.write(helpText().toUtf8());
