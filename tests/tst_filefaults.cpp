@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QToolButton>
 
 #include <grp.h>
 #include <pwd.h>
@@ -130,13 +129,6 @@ void verifyNamesPathAndCause(const Box &box, const QString &path, const QString 
     QCOMPARE(box.style, int(MsgBox::OkOnly));
     QVERIFY2(box.prompt.contains(path), qPrintable(box.prompt));
     QVERIFY2(box.prompt.contains(cause), qPrintable(box.prompt));
-}
-
-void clickNext(DataControl *data)
-{
-    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
-    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
-    arrows[2]->click();
 }
 
 void search(TestProgram &t, RecordForm *form, const QString &name)
@@ -313,7 +305,7 @@ private Q_SLOTS:
         auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
         QCOMPARE(t.dialogs().takeAsked().size(), 0);
         QCOMPARE(find->txtName->text(), QStringLiteral("Ann"));
-        clickNext(find->Data1);
+        clickArrow(find->Data1, "moveNext");
         QCOMPARE(find->Data1->caption(), QStringLiteral("Bob"));
         search(t, find, QStringLiteral("ÉMILE"));
         QCOMPARE(t.dialogs().takeAsked().size(), 1);
@@ -443,7 +435,7 @@ private Q_SLOTS:
         verifyNamesPathAndCause(asked[1], path, cause);
         QVERIFY(find->cmdUpdate->isVisible());
         find->cmdCancel->click();
-        clickNext(find->Data1);
+        clickArrow(find->Data1, "moveNext");
         QCOMPARE(find->txtName->text(), QStringLiteral("Bob"));
 
         t.dialogs().answer(MsgBox::Yes);

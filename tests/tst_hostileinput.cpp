@@ -11,6 +11,7 @@
 #include "maintenance/frmfind.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
+#include "support/WhenModalOpens.h"
 #include "toolkit/Controls.h"
 #include "toolkit/QtDialogs.h"
 
@@ -24,7 +25,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -159,20 +159,6 @@ bool add(Recordset &records, const ContactValues &values)
     for (int i = 0; i < ContactFieldCount; ++i)
         records.setValue(static_cast<ContactField>(i), values[i]);
     return records.Update();
-}
-
-// Runs `act` on the first modal box or dialog that opens.
-void whenModalOpens(const std::function<void(QWidget *)> &act)
-{
-    auto *timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->deleteLater();
-            timer->stop();
-            act(modal);
-        }
-    });
-    timer->start(10);
 }
 
 } // namespace

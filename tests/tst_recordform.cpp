@@ -7,6 +7,7 @@
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -19,15 +20,6 @@ using namespace RecordFormFixture;
 namespace {
 
 const QStringList RecordForms = {QStringLiteral("frmadd"), QStringLiteral("frmfind"), QStringLiteral("frmPrint")};
-
-// Clicks one of the navigation bar's arrows by its position: 0 first, 1 previous, 2 next, 3 last.
-void clickArrow(DataControl *data, int which)
-{
-    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
-    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
-    QVERIFY(arrows.size() == 4);
-    arrows[which]->click();
-}
 
 QStringList boxTexts(RecordForm *form)
 {
@@ -91,9 +83,10 @@ private Q_SLOTS:
         QCOMPARE(f->txtAddress->text(), QStringLiteral("Ann/1"));
 
         const struct {
-            int arrow;
+            const char *arrow;
             const char *name;
-        } moves[] = {{2, "Bob"}, {2, "Cy"}, {2, "Cy"}, {0, "Ann"}, {1, "Ann"}, {3, "Cy"}, {1, "Bob"}};
+        } moves[] = {{"moveNext", "Bob"},     {"moveNext", "Cy"},     {"moveNext", "Cy"},       {"moveFirst", "Ann"},
+                     {"movePrevious", "Ann"}, {"moveLast", "Cy"}, {"movePrevious", "Bob"}};
         for (const auto &move : moves) {
             clickArrow(f->Data1, move.arrow);
             QCOMPARE(f->txtName->text(), QLatin1String(move.name));
@@ -132,7 +125,7 @@ private Q_SLOTS:
         TestProgram t;
         seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
         QPointer<RecordForm> f = t.show<RecordForm>(form);
-        clickArrow(f->Data1, 2);
+        clickArrow(f->Data1, "moveNext");
 
         t.dialogs().answer(MsgBox::No);
         f->cmdExit->click();
@@ -194,7 +187,68 @@ private Q_SLOTS:
         QCOMPARE(print->lblPosititon->objectName(), QStringLiteral("lblPosititon"));
         QCOMPARE(add->Data1->parentWidget(), add);          // in front of the frame
         QCOMPARE(print->Data1->parentWidget(), print->Record); // inside the frame
-        QCOMPARE(add->size(), QSize(512, 489));
+    }
+
+    void tabVisitsEveryStopInOrder_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("cycle");
+        const QStringList boxes = {QStringLiteral("txtName"),  QStringLiteral("txtAddress"), QStringLiteral("txtPhone"),
+                                   QStringLiteral("txtPosition"), QStringLiteral("txtOfficeaddress"),
+                                   QStringLiteral("txtOfficephone"), QStringLiteral("txtEmail"), QStringLiteral("txtWeb")};
+        const auto row = [&](const char *form, const char *state, const char *stops, const QStringList &before) {
+            QTest::addRow("%s %s", form, state)
+                << QString::fromLatin1(form) << QString::fromLatin1(state)
+                << before + QString::fromLatin1(stops).split(u' ', Qt::SkipEmptyParts);
+        };
+        row("frmadd", "browsing", "cmdAdd cmdFind cmdDelete cmdExit", boxes);
+        row("frmadd", "adding", "cmdExit cmdok cmdCancel", boxes); // Exit lies behind Cancel
+        row("frmadd", "after save", "cmdAdd cmdFind cmdDelete cmdExit", boxes);
+        row("frmfind", "browsing", "cmdFind cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmfind", "searched", "cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmfind", "editing", "cmdEdit cmdExit VScroll2 VScroll1 cmdUpdate cmdCancel", boxes);
+        row("frmfind", "after edit", "cmdFind cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmPrint", "browsing",
+            "VScroll2 VScroll1 txtWeb txtEmail txtOfficeaddress txtPosition txtPhone txtAddress txtName cmdFind "
+            "cmdExit cmdPrint txtOfficePhone",
+            {});
+    }
+
+    // From where the focus starts, Tab goes round every stop once.
+    void tabVisitsEveryStopInOrder()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, state);
+        QFETCH(QStringList, cycle);
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann")});
+        auto *f = t.show<RecordForm>(form);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        const auto press = [&](const char *button) { f->findChild<QPushButton *>(QLatin1String(button))->click(); };
+        if (state != QLatin1String("browsing") && state != QLatin1String("searched")) {
+            t.dialogs().answer(MsgBox::Yes);
+            press(form == QLatin1String("frmadd") ? "cmdAdd" : "cmdEdit");
+        }
+        if (state == QLatin1String("after save")) {
+            f->txtName->setText(QStringLiteral("Bob"));
+            press("cmdok");
+        } else if (state == QLatin1String("after edit")) {
+            press("cmdCancel");
+        } else if (state == QLatin1String("searched")) {
+            t.dialogs().type(QStringLiteral("Ann"));
+            press("cmdFind");
+        }
+        f->focusWidget()->setFocus(); // the focus a state change leaves, in the window now active
+
+        QStringList visited;
+        for (QWidget *at = QApplication::focusWidget(); visited.size() <= cycle.size(); at = QApplication::focusWidget()) {
+            visited.append(at->objectName());
+            QTest::keyClick(at, Qt::Key_Tab);
+            if (QApplication::focusWidget() == f->findChild<QWidget *>(cycle.constFirst()))
+                break;
+        }
+        QCOMPARE(visited, cycle);
     }
 
     void aSaveByOneFormShowsInAnotherAfterRefresh()
@@ -209,7 +263,7 @@ private Q_SLOTS:
         QVERIFY(add->Data1->UpdateRecord());
 
         QVERIFY(find->Data1->Refresh());
-        clickArrow(find->Data1, 3);
+        clickArrow(find->Data1, "moveLast");
         QCOMPARE(find->txtName->text(), QStringLiteral("Zed"));
     }
 };

@@ -1,9 +1,11 @@
 #include "RecordFormFixture.h"
 
+#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
 
 #include <QDir>
 #include <QTest>
+#include <QToolButton>
 
 namespace RecordFormFixture {
 
@@ -42,6 +44,13 @@ QStringList storedNames(const TestProgram &t)
     for (const ContactValues &values : stored(t))
         names.append(values[0]);
     return names;
+}
+
+void clickArrow(const DataControl *data, const char *name)
+{
+    auto *arrow = data->findChild<QToolButton *>(QLatin1String(name));
+    QVERIFY2(arrow, name);
+    arrow->click();
 }
 
 } // namespace RecordFormFixture

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+class DataControl;
+
 // Contacts written straight into a test program's database, and read back
 // from the file, for the record form tests.
 namespace RecordFormFixture {
@@ -15,5 +17,8 @@ void seed(const TestProgram &t, const QStringList &names);
 // Every stored contact in view order, read through a store of its own.
 QList<ContactValues> stored(const TestProgram &t);
 QStringList storedNames(const TestProgram &t);
+// Clicks an arrow of a form's navigation bar by its name: "moveFirst",
+// "movePrevious", "moveNext" or "moveLast".
+void clickArrow(const DataControl *data, const char *name);
 
 } // namespace RecordFormFixture
