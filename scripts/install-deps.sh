@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   libbenchmark-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
+  qt6ct                         # a dark desktop colour scheme for the screenshots
   poppler-utils fonts-dejavu-core fonts-liberation2
   fonts-wqy-microhei fonts-lohit-deva  # Chinese, Japanese and Devanagari names on screen
   desktop-file-utils appstream

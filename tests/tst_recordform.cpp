@@ -97,23 +97,28 @@ private Q_SLOTS:
         QCOMPARE(reposition.count(), 5);
     }
 
+    void keysBrowseWhileTheBarShows_data() { welcomesTheUserInCapitals_data(); }
+
+    // Wherever the focus is: on the Print Record form it starts on a scroll bar.
     void keysBrowseWhileTheBarShows()
     {
+        QFETCH(QString, form);
         TestProgram t;
         seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
-        auto *f = t.show<RecordForm>(QStringLiteral("frmadd"));
+        auto *f = t.show<RecordForm>(form);
         QVERIFY(QTest::qWaitForWindowActive(f));
-        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus, Qt::Key_PageDown);
         QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
-        QTest::keyClick(f->txtName, Qt::Key_PageDown, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(f->txtName->text(), QStringLiteral("Cy"));
-        QTest::keyClick(f->txtName, Qt::Key_PageUp);
+        QTest::keyClick(focus, Qt::Key_PageUp);
         QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
-        QTest::keyClick(f->txtName, Qt::Key_PageUp, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_PageUp, Qt::ControlModifier);
         QCOMPARE(f->Data1->caption(), QStringLiteral("Ann"));
 
         f->Data1->hide(); // as while adding
-        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QTest::keyClick(focus, Qt::Key_PageDown);
         QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
     }
 
@@ -148,17 +153,6 @@ private Q_SLOTS:
         QCOMPARE(again->txtName->text(), QStringLiteral("Ann"));
     }
 
-    void closeBoxUnloadsWithoutAsking()
-    {
-        TestProgram t;
-        t.show<RecordForm>(QStringLiteral("frmadd"));
-        t.show<RecordForm>(QStringLiteral("frmfind"))->close();
-        t.settle();
-        QVERIFY(t.dialogs().asked().isEmpty());
-        QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")));
-        QVERIFY(!t.program().isOpen(QStringLiteral("MDIMain")));
-    }
-
     void scrollBarsMoveNothing()
     {
         TestProgram t;
@@ -187,6 +181,61 @@ private Q_SLOTS:
         QCOMPARE(print->lblPosititon->objectName(), QStringLiteral("lblPosititon"));
         QCOMPARE(add->Data1->parentWidget(), add);          // in front of the frame
         QCOMPARE(print->Data1->parentWidget(), print->Record); // inside the frame
+    }
+
+    void anEmptyNameGetsItsNotice_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("notice");
+        const QString noRecord = QStringLiteral("No record available ");
+        QTest::newRow("Delete") << QStringLiteral("frmadd") << QStringLiteral("cmdDelete") << QStringLiteral("No record found");
+        QTest::newRow("Save") << QStringLiteral("frmadd") << QStringLiteral("cmdok") << noRecord;
+        QTest::newRow("Edit") << QStringLiteral("frmfind") << QStringLiteral("cmdEdit") << noRecord;
+        QTest::newRow("Print Prewiew") << QStringLiteral("frmPrint") << QStringLiteral("cmdPrint") << noRecord;
+        QTest::newRow("Print Prewiew by Enter") << QStringLiteral("frmPrint") << QString() << noRecord;
+    }
+
+    // An empty name box is the one sign of no contact: the notice stands in
+    // the title alone, the focus goes to the name box, and nothing else changes.
+    void anEmptyNameGetsItsNotice()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, button);
+        QFETCH(QString, notice);
+        TestProgram t;
+        seed(t, {QString()}); // a contact whose other fields are filled
+        auto *f = t.show<RecordForm>(form);
+        if (button == QLatin1String("cmdok")) {
+            t.dialogs().answer(MsgBox::Yes);
+            f->findChild<QPushButton *>(QStringLiteral("cmdAdd"))->click();
+            f->txtPhone->setText(QStringLiteral("typed"));
+            t.dialogs().takeAsked();
+        }
+        const auto state = [f] {
+            QStringList shown = boxTexts(f);
+            for (QPushButton *b : f->findChildren<QPushButton *>())
+                shown << b->objectName() + (b->isVisible() ? QStringLiteral(" shown") : QStringLiteral(" hidden"));
+            return shown << (f->txtName->isReadOnly() ? QStringLiteral("locked") : QStringLiteral("open"));
+        };
+        const QStringList before = state();
+        f->txtAddress->setFocus();
+        t.dialogs().answer(MsgBox::Ok);
+        if (button.isEmpty())
+            QTest::keyClick(f->txtAddress, Qt::Key_Return);
+        else
+            f->findChild<QPushButton *>(button)->click();
+        t.settle();
+
+        const QList<ScriptedDialogs::Box> asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].prompt, QString());
+        QCOMPARE(asked[0].style, int(MsgBox::OkOnly));
+        QCOMPARE(asked[0].title, std::optional<QString>(notice));
+        QCOMPARE(f->focusWidget(), f->txtName);
+        QCOMPARE(state(), before);
+        QCOMPARE(t.visibleForms(), QStringList{form});
+        QCOMPARE(storedNames(t), QStringList{QString()});
     }
 
     void tabVisitsEveryStopInOrder_data()
