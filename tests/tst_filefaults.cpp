@@ -116,13 +116,6 @@ private:
     QProcess m_shell;
 };
 
-Box onlyBox(TestProgram &t)
-{
-    const auto asked = t.dialogs().takeAsked();
-    [&] { QCOMPARE(asked.size(), 1); }();
-    return asked.value(0);
-}
-
 void verifyNamesPathAndCause(const Box &box, const QString &path, const QString &cause)
 {
     QCOMPARE(box.kind, Box::Message);
@@ -234,7 +227,7 @@ private Q_SLOTS:
 
         t.dialogs().answer(MsgBox::Ok);
         auto *f = t.show<frmfind>(QStringLiteral("frmfind"));
-        verifyNamesPathAndCause(onlyBox(t), path, cause);
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, cause);
         QVERIFY(f->isVisible());
         QCOMPARE(f->txtName->text(), QString());
         QCOMPARE(f->Data1->caption(), QString());
@@ -360,7 +353,7 @@ private Q_SLOTS:
         waited.start();
         auto *f = t.show<frmfind>(QStringLiteral("frmfind"));
         const qint64 ms = waited.elapsed();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY2(ms >= 1000 && ms < 30000, qPrintable(QString::number(ms)));
         QCOMPARE(f->txtName->text(), QString());
 
@@ -394,12 +387,12 @@ private Q_SLOTS:
         QVERIFY(other.lock(path));
         t.dialogs().answer(MsgBox::Ok);
         find->cmdUpdate->click();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY(find->cmdUpdate->isVisible());
         QCOMPARE(find->txtPhone->text(), QStringLiteral("555 0100"));
         t.dialogs().answer(MsgBox::Ok);
         add->cmdok->click();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY(add->cmdok->isVisible());
         QCOMPARE(add->txtName->text(), QStringLiteral("Bob"));
 

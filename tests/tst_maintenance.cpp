@@ -15,25 +15,6 @@
 using namespace RecordFormFixture;
 using Box = ScriptedDialogs::Box;
 
-namespace {
-
-void compareBox(const Box &box, const QString &prompt, int style, const std::optional<QString> &title)
-{
-    QCOMPARE(box.prompt, prompt);
-    QCOMPARE(box.style, style);
-    QCOMPARE(box.title, title);
-}
-
-// The one box asked for since the last check.
-Box onlyBox(TestProgram &t)
-{
-    const auto asked = t.dialogs().takeAsked();
-    [&] { QCOMPARE(asked.size(), 1); }();
-    return asked.value(0);
-}
-
-} // namespace
-
 class TestMaintenance : public QObject
 {
     Q_OBJECT
@@ -53,14 +34,15 @@ private:
     {
         t.dialogs().answer(MsgBox::Yes);
         f->cmdAdd->click();
-        compareBox(onlyBox(t), QStringLiteral("Do you want to add a new contact ?"), MsgBox::YesNoExclamation,
-                   QStringLiteral("Add"));
+        compareBox(t.dialogs().takeOnly(), QStringLiteral("Do you want to add a new contact ?"),
+                   MsgBox::YesNoExclamation, QStringLiteral("Add"));
     }
     static void startEditing(TestProgram &t, frmfind *f)
     {
         t.dialogs().answer(MsgBox::Yes);
         f->cmdEdit->click();
-        compareBox(onlyBox(t), QStringLiteral("Do you want to edit ") + f->txtName->text() + QStringLiteral(" ?"),
+        compareBox(t.dialogs().takeOnly(),
+                   QStringLiteral("Do you want to edit ") + f->txtName->text() + QStringLiteral(" ?"),
                    MsgBox::YesNoExclamation, QStringLiteral("Edit"));
     }
 
@@ -278,7 +260,8 @@ private Q_SLOTS:
         t.dialogs().answer(MsgBox::Cancel);
         f->cmdDelete->click();
         // No title of its own: the application's name shows.
-        compareBox(onlyBox(t), QStringLiteral("Do you want to delete?") + name + u'?', MsgBox::OkCancel, std::nullopt);
+        compareBox(t.dialogs().takeOnly(), QStringLiteral("Do you want to delete?") + name + u'?', MsgBox::OkCancel,
+                   std::nullopt);
         QCOMPARE(storedNames(t), contacts);
 
         t.dialogs().answer(MsgBox::Ok);
@@ -362,7 +345,7 @@ private Q_SLOTS:
         // Edit then asks about whatever contact is current.
         t.dialogs().answer(MsgBox::No);
         QTest::keyClick(f->txtName, Qt::Key_Return);
-        compareBox(onlyBox(t), QStringLiteral("Do you want to edit Ann ?"), MsgBox::YesNoExclamation,
+        compareBox(t.dialogs().takeOnly(), QStringLiteral("Do you want to edit Ann ?"), MsgBox::YesNoExclamation,
                    QStringLiteral("Edit"));
         QVERIFY(f->txtName->isReadOnly());
         QVERIFY(!f->cmdUpdate->isVisible());
@@ -433,7 +416,7 @@ private Q_SLOTS:
         QTest::keyClick(f, Qt::Key_F, Qt::AltModifier);
         QTest::keyClick(f, Qt::Key_X, Qt::AltModifier);
         QTRY_COMPARE(t.dialogs().asked().size(), 1);
-        QCOMPARE(onlyBox(t).prompt, QStringLiteral("Do you want to exit ?"));
+        QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
 
         startEditing(t, f);
         f->cmdCancel->click();
@@ -451,7 +434,7 @@ private Q_SLOTS:
         f->txtPhone->setText(QStringLiteral("typed"));
         t.dialogs().answer(MsgBox::No);
         f->cmdExit->click();
-        QCOMPARE(onlyBox(t).prompt, QStringLiteral("Do you want to exit ?"));
+        QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
         QVERIFY(f->isVisible() && f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
         QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
         f->cmdUpdate->click();
@@ -507,7 +490,7 @@ private Q_SLOTS:
 
         t.dialogs().answer(MsgBox::Ok);
         find->cmdUpdate->click();
-        const Box box = onlyBox(t);
+        const Box box = t.dialogs().takeOnly();
         QVERIFY2(box.prompt.contains(QStringLiteral("no longer exists")), qPrintable(box.prompt));
         QCOMPARE(storedNames(t), QStringList{QStringLiteral("Bob")});
         // The typed texts stay on show until the user cancels the edit.
@@ -546,7 +529,7 @@ private Q_SLOTS:
 
         t.dialogs().answer(MsgBox::Ok);
         find->cmdUpdate->click();
-        const Box box = onlyBox(t);
+        const Box box = t.dialogs().takeOnly();
         QVERIFY2(box.prompt.contains(QStringLiteral("another window or program")), qPrintable(box.prompt));
         QVERIFY2(box.prompt.contains(databasePath(t)), qPrintable(box.prompt));
         QCOMPARE(stored(t), before);
@@ -583,7 +566,7 @@ private Q_SLOTS:
 
         t.dialogs().answer(MsgBox::Yes);
         find->cmdEdit->click();
-        QCOMPARE(onlyBox(t).prompt, QStringLiteral("Do you want to edit Ann ?")); // as shown
+        QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to edit Ann ?")); // as shown
         QCOMPARE(find->txtName->text(), QStringLiteral("Annabel"));
         QCOMPARE(find->txtPhone->text(), QStringLiteral("555 0199"));
         find->txtAddress->setText(QStringLiteral("1 New Road"));

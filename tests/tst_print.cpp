@@ -13,33 +13,13 @@
 #include <QTest>
 #include <QWindow>
 
+using namespace RecordFormFixture;
 using Box = ScriptedDialogs::Box;
 
 namespace {
 
 const QString Print = QStringLiteral("frmPrint");
 const QString Preview = QStringLiteral("frmPrintpre");
-
-ContactValues contact(const QString &name)
-{
-    ContactValues values;
-    values[0] = name;
-    for (int i = 1; i < ContactFieldCount; ++i)
-        values[size_t(i)] = QStringLiteral("%1 #%2").arg(name).arg(i);
-    return values;
-}
-
-void store(const TestProgram &t, const QList<ContactValues> &contacts)
-{
-    Recordset records;
-    QVERIFY2(records.open(RecordFormFixture::databasePath(t)), qPrintable(records.lastError()));
-    for (const ContactValues &values : contacts) {
-        QVERIFY(records.AddNew());
-        for (int i = 0; i < ContactFieldCount; ++i)
-            records.setValue(static_cast<ContactField>(i), values[size_t(i)]);
-        QVERIFY2(records.Update(), qPrintable(records.lastError()));
-    }
-}
 
 // Shows the Print Record form, moves to the given record and opens the preview.
 frmPrintpre *previewOf(TestProgram &t, int record = 0)
@@ -89,7 +69,7 @@ private Q_SLOTS:
     void aNameOfBlanksIsPrintable()
     {
         TestProgram t;
-        store(t, {contact(QStringLiteral("   "))});
+        seed(t, QStringList{QStringLiteral("   ")});
         QPointer<frmPrint> print = t.show<frmPrint>(Print);
         print->cmdPrint->click();
         t.settle();
@@ -121,7 +101,7 @@ private Q_SLOTS:
     {
         QFETCH(ContactValues, values);
         TestProgram t;
-        store(t, {values});
+        seed(t, QList<ContactValues>{values});
         auto *print = t.show<frmPrint>(Print);
         // The preview reads the e-mail and web boxes by their array indices.
         QCOMPARE(print->txtEmail(1)->text(), values[6]);
@@ -169,7 +149,7 @@ private Q_SLOTS:
     void printingPutsTheCardWithoutButtonsOnOnePage()
     {
         TestProgram t;
-        store(t, {contact(QStringLiteral("Ann")), contact(QStringLiteral("Émile [*] Zola"))});
+        seed(t, QStringList{QStringLiteral("Ann"), QStringLiteral("Émile [*] Zola")});
         QPointer<frmPrintpre> preview = previewOf(t, 1);
         QVERIFY(preview);
         preview->cmdPrint->click();
@@ -206,7 +186,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(int, pagesPrinted);
         TestProgram t;
-        store(t, {contact(QStringLiteral("Ann")), contact(QStringLiteral("Bob"))});
+        seed(t, QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")});
         QPointer<frmPrintpre> preview = previewOf(t, 1);
         QCOMPARE(preview->Label1->text(), QStringLiteral("Bob"));
         QVERIFY(!t.program().isOpen(Print));
@@ -230,7 +210,7 @@ private Q_SLOTS:
     {
         TestProgram t;
         QSignalSpy finished(&t.program(), &Program::finished);
-        store(t, {contact(QStringLiteral("Ann"))});
+        seed(t, QStringList{QStringLiteral("Ann")});
         auto *preview = previewOf(t);
         preview->close();
         t.settle();
@@ -262,7 +242,7 @@ private Q_SLOTS:
         QFETCH(QString, lastTitle);
         QFETCH(bool, written);
         TestProgram t;
-        store(t, {contact(QStringLiteral("Ann/Bob"))});
+        seed(t, QStringList{QStringLiteral("Ann/Bob")});
         QPointer<frmPrintpre> preview = previewOf(t);
         const QString path = saveAs.isEmpty() ? QString() : t.dataDirectory() + QLatin1Char('/') + saveAs;
 

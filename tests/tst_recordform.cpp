@@ -189,7 +189,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("notice");
         const QString noRecord = QStringLiteral("No record available ");
-        QTest::newRow("Delete") << QStringLiteral("frmadd") << QStringLiteral("cmdDelete") << QStringLiteral("No record found");
+        QTest::newRow("Delete") << QStringLiteral("frmadd") << QStringLiteral("cmdDelete")
+                                << QStringLiteral("No record found");
         QTest::newRow("Save") << QStringLiteral("frmadd") << QStringLiteral("cmdok") << noRecord;
         QTest::newRow("Edit") << QStringLiteral("frmfind") << QStringLiteral("cmdEdit") << noRecord;
         QTest::newRow("Print Prewiew") << QStringLiteral("frmPrint") << QStringLiteral("cmdPrint") << noRecord;
@@ -207,10 +208,8 @@ private Q_SLOTS:
         seed(t, {QString()}); // a contact whose other fields are filled
         auto *f = t.show<RecordForm>(form);
         if (button == QLatin1String("cmdok")) {
-            t.dialogs().answer(MsgBox::Yes);
-            f->findChild<QPushButton *>(QStringLiteral("cmdAdd"))->click();
+            startWork(t, f);
             f->txtPhone->setText(QStringLiteral("typed"));
-            t.dialogs().takeAsked();
         }
         const auto state = [f] {
             QStringList shown = boxTexts(f);
@@ -243,9 +242,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("state");
         QTest::addColumn<QStringList>("cycle");
-        const QStringList boxes = {QStringLiteral("txtName"),  QStringLiteral("txtAddress"), QStringLiteral("txtPhone"),
-                                   QStringLiteral("txtPosition"), QStringLiteral("txtOfficeaddress"),
-                                   QStringLiteral("txtOfficephone"), QStringLiteral("txtEmail"), QStringLiteral("txtWeb")};
+        const QStringList boxes = QStringLiteral("txtName txtAddress txtPhone txtPosition txtOfficeaddress "
+                                                 "txtOfficephone txtEmail txtWeb")
+                                      .split(u' ');
         const auto row = [&](const char *form, const char *state, const char *stops, const QStringList &before) {
             QTest::addRow("%s %s", form, state)
                 << QString::fromLatin1(form) << QString::fromLatin1(state)
@@ -275,10 +274,8 @@ private Q_SLOTS:
         auto *f = t.show<RecordForm>(form);
         QVERIFY(QTest::qWaitForWindowActive(f));
         const auto press = [&](const char *button) { f->findChild<QPushButton *>(QLatin1String(button))->click(); };
-        if (state != QLatin1String("browsing") && state != QLatin1String("searched")) {
-            t.dialogs().answer(MsgBox::Yes);
-            press(form == QLatin1String("frmadd") ? "cmdAdd" : "cmdEdit");
-        }
+        if (state != QLatin1String("browsing") && state != QLatin1String("searched"))
+            startWork(t, f);
         if (state == QLatin1String("after save")) {
             f->txtName->setText(QStringLiteral("Bob"));
             press("cmdok");
@@ -291,9 +288,9 @@ private Q_SLOTS:
         f->focusWidget()->setFocus(); // the focus a state change leaves, in the window now active
 
         QStringList visited;
-        for (QWidget *at = QApplication::focusWidget(); visited.size() <= cycle.size(); at = QApplication::focusWidget()) {
-            visited.append(at->objectName());
-            QTest::keyClick(at, Qt::Key_Tab);
+        while (visited.size() <= cycle.size()) {
+            visited.append(QApplication::focusWidget()->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             if (QApplication::focusWidget() == f->findChild<QWidget *>(cycle.constFirst()))
                 break;
         }

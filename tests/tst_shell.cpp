@@ -27,14 +27,6 @@ namespace {
 const QString Login = QStringLiteral("frmlogin");
 const QString Main = QStringLiteral("MDIMain");
 
-void compareBox(const Box &box, const QString &prompt, int style, const std::optional<QString> &title)
-{
-    QCOMPARE(box.kind, Box::Message);
-    QCOMPARE(box.prompt, prompt);
-    QCOMPARE(box.style, style);
-    QCOMPARE(box.title, title);
-}
-
 // The next widget that Tab moves the focus to.
 QWidget *nextTabStop(QWidget *widget)
 {
@@ -258,7 +250,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QStringList>("visible");
         QTest::addColumn<QString>("front");
-        const QString add = QStringLiteral("frmadd"), find = QStringLiteral("frmfind"), print = QStringLiteral("frmPrint");
+        const QString add = QStringLiteral("frmadd"), find = QStringLiteral("frmfind");
+        const QString print = QStringLiteral("frmPrint");
         const auto row = [](const char *name, const char *commands, const QStringList &visible, const QString &front) {
             QTest::newRow(name) << QString::fromLatin1(commands).split(u' ') << visible << front;
         };
