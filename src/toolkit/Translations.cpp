@@ -1,6 +1,7 @@
 #include "Translations.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -13,5 +14,8 @@ QTranslator *installQtTranslations(QCoreApplication &application, const QLocale 
         return nullptr;
     }
     QCoreApplication::installTranslator(translator);
+    // Merivo's own texts are English and its forms drawn left to right: Qt's
+    // texts in a right-to-left language do not turn the windows round.
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
     return translator;
 }
