@@ -375,10 +375,11 @@ private Q_SLOTS:
         QVERIFY2(translator, "Qt's translations (package qt6-translations-l10n) are missing");
         QMessageBox box;
         const QString yes = box.addButton(QMessageBox::Yes)->text();
+        const Qt::LayoutDirection direction = box.layoutDirection();
         QCoreApplication::removeTranslator(translator);
         delete translator;
         QTEST(yes, "yes");
-        QCOMPARE(box.layoutDirection(), Qt::LeftToRight);
+        QCOMPARE(direction, Qt::LeftToRight);
     }
 };
 
