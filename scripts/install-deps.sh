@@ -10,12 +10,16 @@ set -euo pipefail
 build=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  qt6-tools-dev qt6-l10n-tools  # lupdate: the catalogue of Merivo's texts
+  qt6-translations-l10n         # Qt's own texts, such as standard buttons, in the desktop's language
   libsqlite3-dev
 )
 test=(
   libbenchmark-dev sqlite3
   xvfb xauth xdotool imagemagick openbox x11-utils
+  qt6ct                         # a dark desktop colour scheme for the screenshots
   poppler-utils fonts-dejavu-core fonts-liberation2
+  fonts-wqy-microhei fonts-lohit-deva  # Chinese, Japanese and Devanagari names on screen
   desktop-file-utils appstream groff-base
   abook mdbtools python3-vobject
 )

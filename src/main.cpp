@@ -8,6 +8,7 @@
 #include "toolkit/Program.h"
 #include "toolkit/QtDialogs.h"
 #include "toolkit/QtPrinter.h"
+#include "toolkit/Translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     // The name a window without a title shows, and the title of a message
     // box that is given none.
     QApplication::setApplicationName(QStringLiteral("Plimo"));

@@ -59,6 +59,8 @@ QScrollBar *makeScrollBar(QWidget *container, const QString &name, int top)
     bar->setObjectName(name);
     bar->setGeometry(pixelsFromTwips(QRect(ScrollBarLeft, top, ScrollBarWidth, 615)));
     bar->setAccessibleName(name);
+    // It takes the focus in the form's tab order, as a scroll bar of its own.
+    bar->setFocusPolicy(Qt::StrongFocus);
     // In front of the box it stands beside, so that it can be seen and moved.
     bar->raise();
     return bar;
@@ -71,10 +73,8 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
     : Form(program, name)
     , m_currentUserName(std::move(currentUserName))
     , m_buttonFont(style.buttonFont)
-    , m_nameLimit(style.nameLimit)
-    , m_addressLimit(style.addressLimit)
 {
-    setWindowTitle(style.caption);
+    setCaption(style.caption);
     setClientAreaTwips(style.clientTwips.width(), style.clientTwips.height(), Border::FixedSingle);
 
     const QColor background = style.whiteBackground ? QColor(Qt::white) : palette().color(QPalette::HighlightedText);
@@ -84,7 +84,6 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
     Record = new FrameBox(this, QStringLiteral("Record"),
                           QString(style.blanksBeforeCaption, u' ') + tr("Orvant Inc."), style.frameTwips);
     Record->setCaptionStyle(dialogFont(13.5, true), Colours::Red);
-    Record->setBackground(background);
 
     imgLogo = makeLogo(Record, QStringLiteral("imgLogo"), QRect(240, 240, 1455, 1170));
     lblWelcome = makeLabel(Record, style.welcomeLabelName, QString(),
@@ -123,16 +122,14 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
         QLineEdit *box = makeTextBox(Record, boxName, QRect(BoxLeft, row.top, BoxWidth, row.height));
         box->setAccessibleName((*labels[i])->text().chopped(1)); // the label's caption without its colon
         (*labels[i])->setBuddy(box);
-        QPalette p = box->palette();
-        p.setColor(QPalette::Base, boxBackground);
-        box->setPalette(p);
+        setFixedColour(box, QPalette::Base, boxBackground);
         box->setReadOnly(true);
-        connect(new TypedTextLimit(box, TypedCharactersPerField), &TypedTextLimit::refused, this,
-                &RecordForm::tellTextTooLong);
+        limitTyping(box, row.field == ContactField::Name      ? style.nameLimit
+                         : row.field == ContactField::Address ? style.addressLimit
+                                                              : 0);
         *boxes[i] = box;
         Data1->bind(row.field, box);
     }
-    setTypingLimits(false);
     for (int i = 1; i < ContactFieldCount; ++i)
         setTabOrder(*boxes[i - 1], *boxes[i]);
 
@@ -154,7 +151,7 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
 
 void RecordForm::Form_Load()
 {
-    lblWelcome->setText(tr("WELCOME ") + m_currentUserName().toUpper());
+    lblWelcome->setText(tr("WELCOME %1").arg(m_currentUserName().toUpper()));
     // The contact store opens with the form, on the table's first contact.
     if (!Data1->open(QDir(program().dataDirectory()).filePath(QStringLiteral("db2.mdb"))))
         reportStoreFailure(Data1->lastError());
@@ -211,18 +208,17 @@ void RecordForm::tellTextTooLong(qsizetype length)
                                    MsgBox::OkOnly, tr("Text Too Long"));
 }
 
-void RecordForm::setTypingLimits(bool on)
+void RecordForm::limitTyping(QLineEdit *box, int formLimit)
 {
-    // A line edit cuts every text to its maximum length, also one set from
-    // the store; Qt's default of 32767 would silently shorten a longer stored
-    // field, and an edit would then save it shortened.
-    constexpr int NoLimit = std::numeric_limits<int>::max();
-    for (QLineEdit *box : textBoxes())
-        box->setMaxLength(NoLimit);
-    if (on && m_nameLimit > 0)
-        txtName->setMaxLength(m_nameLimit);
-    if (on && m_addressLimit > 0)
-        txtAddress->setMaxLength(m_addressLimit);
+    // A line edit's own maximum length would also cut every text the store
+    // puts in (Qt's default of 32767 a longer stored field, the form's 20 a
+    // long stored name), and an edit would then save it shortened. The limit
+    // holds for typing and pasting only; a form's own limit refuses quietly,
+    // as a full box does.
+    box->setMaxLength(std::numeric_limits<int>::max());
+    auto *limit = new TypedTextLimit(box, formLimit > 0 ? formLimit : TypedCharactersPerField);
+    if (formLimit == 0)
+        connect(limit, &TypedTextLimit::refused, this, &RecordForm::tellTextTooLong);
 }
 
 void RecordForm::setTextBoxesLocked(bool locked)

@@ -30,7 +30,7 @@ struct RecordFormStyle {
     QString positionLabelName = QStringLiteral("lblPosition");
     QString officePhoneLabelName = QStringLiteral("lblOfficephone");
     QString officePhoneBoxName = QStringLiteral("txtOfficephone");
-    int nameLimit = 0;    // 0: no typing limit; see RecordForm::setTypingLimits()
+    int nameLimit = 0;    // characters that may be typed; 0: no limit of the form's own
     int addressLimit = 0;
     QFont buttonFont;
     QRect exitTwips;      // on the form
@@ -80,9 +80,6 @@ public:
     // The eight boxes in row order.
     QList<QLineEdit *> textBoxes() const;
     void setTextBoxesLocked(bool locked);
-    // The form's typing limits hold only while a new contact is typed (on,
-    // with empty boxes); otherwise a box shows any stored text whole.
-    void setTypingLimits(bool on);
 
 protected:
     // A command button of the form's own in the frame's graphical style.
@@ -97,9 +94,8 @@ private:
     // Closing drops a pending add or edit: the user is told so.
     void tellUnsavedWorkDropped();
     void tellTextTooLong(qsizetype length);
+    void limitTyping(QLineEdit *box, int formLimit);
 
     UserNameSource m_currentUserName;
     QFont m_buttonFont;
-    int m_nameLimit;
-    int m_addressLimit;
 };

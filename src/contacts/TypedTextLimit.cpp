@@ -7,29 +7,22 @@
 TypedTextLimit::TypedTextLimit(QLineEdit *box, qsizetype limit) : QValidator(box), m_box(box), m_limit(limit)
 {
     box->setValidator(this);
-    // The box also says "rejected" when the program sets a longer text,
-    // which it keeps; an edit it undid changes no text. So a refusal is
-    // told once the event is over, if no text was set meanwhile and what
-    // the box holds is within the limit.
+    connect(box, &QLineEdit::textChanged, this, [this](const QString &text) { m_length = text.size(); });
+    // The box undoes a refused edit right after saying so; the refusal is
+    // told once that is over, not from inside the edit.
     connect(box, &QLineEdit::inputRejected, this, [this] {
-        m_pending = std::exchange(m_tooLong, 0);
-        if (m_pending > 0)
-            QMetaObject::invokeMethod(this, &TypedTextLimit::tellIfRefused, Qt::QueuedConnection);
+        if (const qsizetype length = std::exchange(m_refusedLength, 0))
+            QMetaObject::invokeMethod(this, [this, length] { Q_EMIT refused(length); }, Qt::QueuedConnection);
     });
-    connect(box, &QLineEdit::textChanged, this, [this] { m_pending = 0; });
 }
 
 QValidator::State TypedTextLimit::validate(QString &input, int &) const
 {
-    if (input.size() <= m_limit)
+    // A text the program set (the box is unmodified since) is shown whole,
+    // however long; an edit may shorten a long text but never lengthen a
+    // text beyond the limit.
+    if (input.size() <= m_limit || !m_box->isModified() || input.size() <= m_length)
         return Acceptable;
-    m_tooLong = input.size();
+    m_refusedLength = input.size();
     return Invalid;
-}
-
-void TypedTextLimit::tellIfRefused()
-{
-    const qsizetype length = std::exchange(m_pending, 0);
-    if (length > 0 && m_box->text().size() <= m_limit)
-        Q_EMIT refused(length);
 }

@@ -5,11 +5,11 @@
 class QLineEdit;
 
 // Keeps what typing and pasting put into a text box to a number of
-// characters, and tells when it refused an edit. A line edit holding a
-// megabyte takes seconds for every key pressed; its own maximum length would
-// instead cut, without a word, the pasted text and every text the program
-// sets. A longer text that the program sets (a stored contact) still shows
-// whole and may be edited.
+// characters, and tells when it refused an edit. A line edit's own maximum
+// length would instead cut, without a word, every text the program sets,
+// and a line edit holding a megabyte takes seconds for every key pressed. A
+// longer text that the program sets (a stored contact) still shows whole and
+// may be edited, as long as the edit does not make it longer.
 class TypedTextLimit : public QValidator
 {
     Q_OBJECT
@@ -26,10 +26,8 @@ Q_SIGNALS:
     void refused(qsizetype length);
 
 private:
-    void tellIfRefused();
-
     QLineEdit *m_box;
     qsizetype m_limit;
-    mutable qsizetype m_tooLong = 0; // the last text validate() refused
-    qsizetype m_pending = 0;
+    qsizetype m_length = 0;                // of the box's text before the edit under way
+    mutable qsizetype m_refusedLength = 0; // of the text validate() last refused
 };

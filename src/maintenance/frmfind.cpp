@@ -72,8 +72,8 @@ void frmfind::cmdEdit_Click()
         txtName->setFocus();
         return;
     }
-    if (program().dialogs().messageBox(tr("Do you want to edit ") + txtName->text() + tr(" ?"),
-                                       MsgBox::YesNoExclamation, tr("Edit"))
+    if (program().dialogs().messageBox(tr("Do you want to edit %1 ?").arg(txtName->text()), MsgBox::YesNoExclamation,
+                                       tr("Edit"))
         != MsgBox::Yes)
         return;
     // The store is asked first, so that a contact it cannot open for change

@@ -27,7 +27,7 @@ QAction *addCommand(QWidget *menu, const QString &name, const QString &caption)
 MDIMain::MDIMain(Program &program)
     : Form(program, QStringLiteral("MDIMain"))
 {
-    setWindowTitle(tr("Merivo"));
+    setCaption(tr("Merivo"));
 
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));

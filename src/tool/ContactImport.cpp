@@ -130,7 +130,7 @@ bool ContactImport::add(const ContactTexts &values, ContactBatch &batch)
     case ContactBatch::Outcome::Failed:
         break;
     }
-    return fail(batch.lastError() + tr("; nothing was imported."));
+    return fail(tr("%1; nothing was imported.").arg(batch.lastError()));
 }
 
 bool ContactImport::readVCards(QByteArrayView text, ContactBatch &batch, const QString &file)

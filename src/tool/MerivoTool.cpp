@@ -85,7 +85,7 @@ int MerivoTool::run(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({database, format, vcardVersion, help, version});
     if (!parser.parse(QStringList{QStringLiteral("merivo-tool")} + arguments))
-        return fail(parser.errorText() + tr(" See merivo-tool --help."), Usage);
+        return fail(tr("%1 See merivo-tool --help.").arg(parser.errorText()), Usage);
 
     if (parser.isSet(help)) {
         m_output.write(helpText().toUtf8());
@@ -100,7 +100,7 @@ int MerivoTool::run(const QStringList &arguments)
     if (m_database.isEmpty()) {
         if (parser.isSet(database))
             return fail(tr("--database needs the path of a contact database."), Usage);
-        return fail(DataFolder::notFoundMessage() + tr(" Name a database with --database PATH."));
+        return fail(tr("%1 Name a database with --database PATH.").arg(DataFolder::notFoundMessage()));
     }
 
     QStringList positional = parser.positionalArguments();

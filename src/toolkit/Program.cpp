@@ -3,6 +3,7 @@
 #include "Form.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <QTimer>
 
 Program::Program(Dialogs &dialogs, Printer &printer, const QString &dataDirectory, QObject *parent)
@@ -39,7 +40,6 @@ Form *Program::Show(const QString &name)
     form->show();
     form->raise();
     form->activateWindow();
-    bringToFront(name);
     return form;
 }
 
@@ -57,7 +57,6 @@ void Program::Unload(const QString &name)
     if (!form)
         return;
     m_open.remove(name);
-    m_stacking.removeAll(name);
     // The form may be unloading itself from one of its own handlers: it
     // vanishes now and is destroyed once that handler has returned.
     form->hide();
@@ -74,12 +73,6 @@ bool Program::isVisible(const QString &name) const
 {
     const Form *form = this->form(name);
     return form && form->isVisible();
-}
-
-void Program::bringToFront(const QString &name)
-{
-    m_stacking.removeAll(name);
-    m_stacking.prepend(name);
 }
 
 void Program::scheduleEndCheck()
