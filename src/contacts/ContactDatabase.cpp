@@ -5,6 +5,7 @@
 #include "contacts/SqliteStatement.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -79,6 +80,9 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
         const QString why = folderProblem(folder);
         if (!why.isEmpty())
             return fail(tr("Could not open or create the contact database %1: %2.").arg(m_path, why));
+        // Contacts are personal: only the owner may read the file (SQLite
+        // would make it readable by all), nor its journal, which takes its mode.
+        QFile(m_path).open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         m_created = true;
         break;
     }

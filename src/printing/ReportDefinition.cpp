@@ -273,7 +273,7 @@ ReportDefinitionFile::Outcome ReportDefinitionFile::writeDefaultIfMissing(const 
     }
     // Created exclusively: a file that appears meanwhile is never replaced.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (QFileInfo::exists(path))
             return Outcome::AlreadyThere;
         if (error)

@@ -1,15 +1,11 @@
 #include "tool/ContactExport.h"
 
-#include "contacts/ContactDatabase.h"
-#include "contacts/SqliteStatement.h"
-#include "tool/ContactFields.h"
+#include "tool/ContactRows.h"
 #include "tool/Csv.h"
+#include "tool/Utf8Text.h"
 #include "tool/VCardWriter.h"
 
 #include <QIODevice>
-#include <QStringList>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -31,26 +27,20 @@ std::optional<ContactExport::Format> ContactExport::formatNamed(const QString &f
     return std::nullopt;
 }
 
+bool ContactExport::startsFormula(QByteArrayView value)
+{
+    return !value.isEmpty() && QByteArrayView("=+-@\t\r").contains(value.front());
+}
+
 bool ContactExport::run(const QString &databasePath, Format format, QIODevice &out)
 {
     m_count = 0;
+    m_converted = 0;
+    m_madeInert = 0;
     m_lastError.clear();
-    ContactDatabase::Settings settings;
-    settings.readOnly = true;
-    ContactDatabase database;
-    if (!database.open(databasePath, settings)) {
-        m_lastError = database.lastError();
-        return false;
-    }
-
-    QStringList columns;
-    for (const QString &name : contactFieldNames())
-        columns.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    SqliteStatement rows;
-    int rc = rows.prepare(database.handle(),
-                          QStringLiteral("SELECT %1 FROM Table1 ORDER BY rowid").arg(columns.join(QStringLiteral(", "))));
-    if (rc != SQLITE_OK) {
-        m_lastError = database.failure(tr("Could not read the contacts"), rc);
+    ContactRows rows;
+    if (!rows.open(databasePath)) {
+        m_lastError = rows.lastError();
         return false;
     }
 
@@ -76,13 +66,21 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
         Csv::appendRecord(block, header.data(), ContactFieldCount);
     }
 
-    StatementRun run(rows);
-    sqlite3_stmt *statement = rows.handle();
     ContactFieldViews fields;
-    while ((rc = run.step()) == SQLITE_ROW) {
+    QByteArray changed[ContactFieldCount]; // values written otherwise than stored
+    while (rows.next()) {
+        fields = rows.fields();
         for (int i = 0; i < ContactFieldCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
-            fields[i] = QByteArrayView(text, text ? sqlite3_column_bytes(statement, i) : 0);
+            if (!Utf8Text::isClean(fields[i])) {
+                changed[i] = Utf8Text::repaired(fields[i]);
+                fields[i] = changed[i];
+                ++m_converted;
+            }
+            if (format == Format::Csv && m_spreadsheetSafe && startsFormula(fields[i])) {
+                changed[i] = '\'' + fields[i].toByteArray();
+                fields[i] = changed[i];
+                ++m_madeInert;
+            }
         }
         if (format == Format::Csv)
             Csv::appendRecord(block, fields.data(), ContactFieldCount);
@@ -92,8 +90,8 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
         if (block.size() >= BlockSize && !flush())
             return false;
     }
-    if (rc != SQLITE_DONE) {
-        m_lastError = database.failure(tr("Could not read the contacts"), rc);
+    if (!rows.lastError().isEmpty()) {
+        m_lastError = rows.lastError();
         return false;
     }
     return flush();

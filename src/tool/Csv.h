@@ -36,7 +36,7 @@ public:
     // False at the end of the text, or on an error (error() is then set).
     bool next(std::vector<QByteArray> &fields);
     // The line on which the last record read began.
-    int line() const { return m_recordLine; }
+    qint64 line() const { return m_recordLine; }
     QString error() const { return m_error; }
 
 private:
@@ -45,7 +45,7 @@ private:
     QByteArrayView m_data;
     char m_separator;
     qsizetype m_pos = 0;
-    int m_line = 1;
-    int m_recordLine = 0;
+    qint64 m_line = 1;
+    qint64 m_recordLine = 0;
     QString m_error;
 };
