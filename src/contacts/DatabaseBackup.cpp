@@ -323,8 +323,8 @@ bool DatabaseBackup::verify(const QString &path, QString *problem)
         }
     }
     sqlite3_finalize(check);
-    if (rc != SQLITE_DONE)
-        return setError(problem, tr("%1 is damaged: %2").arg(path, db.message(rc)));
+    if (problems.isEmpty() && rc != SQLITE_DONE) // the check itself stumbled over the damage
+        problems.append(db.message(rc));
     if (problems.isEmpty())
         return true;
     QString first = problems.constFirst();

@@ -245,8 +245,9 @@ bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch
     while (rows.next()) {
         for (int i = 0; i < ContactFieldCount; ++i) {
             const QByteArrayView stored = rows.fields()[i];
-            // Another program may have stored bytes that are not UTF-8.
-            if (Utf8Text::isValid(stored)) {
+            // Another program may have stored bytes that are not UTF-8, or
+            // a NUL: they are read as an export writes them.
+            if (Utf8Text::isClean(stored)) {
                 values[i] = stored.toByteArray();
             } else {
                 values[i] = Utf8Text::repaired(stored);
