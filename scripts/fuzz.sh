@@ -13,8 +13,9 @@ if [[ $# -gt 0 && ! $1 =~ ^[0-9]+$ ]]; then
   target=$1
   shift
 fi
+max_len=8192
 case $target in
-  find) corpus=fuzz/corpus ;;
+  find) corpus=fuzz/corpus max_len=4096 ;;
   vcard | csv) corpus=fuzz/corpus-$target ;;
   *) echo "unknown fuzz target $target: find, vcard or csv" >&2; exit 2 ;;
 esac
@@ -26,5 +27,5 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" --target "fuzz_$target" --parallel "$(nproc)"
 
 mkdir -p "$build/fuzz-corpus-$target"
-exec "$build/fuzz/fuzz_$target" -max_total_time="${1:-600}" -max_len=8192 -dict="fuzz/$target.dict" \
+exec "$build/fuzz/fuzz_$target" -max_total_time="${1:-600}" -max_len=$max_len -dict="fuzz/$target.dict" \
   -print_final_stats=1 "$build/fuzz-corpus-$target" "$corpus"

@@ -237,6 +237,8 @@ bool writeCopy(const QString &source, const QString &target, DatabaseBackup::Con
     const QString refusal = ProtectedFiles(source).refusal(target);
     if (!refusal.isEmpty())
         return setError(error, refusal);
+    if (const QFileInfo there(resolvedPath(target)); there.exists() && !there.isFile())
+        return setError(error, DatabaseBackup::tr("Could not write %1: it is not a plain file.").arg(target));
     if (!makeFolderFor(target, error))
         return false;
 

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,6 +83,8 @@ bool AtomicFile::open()
     }
     if (final.isDir())
         return fail(tr("it is a folder"));
+    if (struct stat status; ::stat(QFile::encodeName(m_final).constData(), &status) == 0 && S_ISBLK(status.st_mode))
+        return fail(tr("it is a disk or partition, not a file"));
     if (final.exists() && !final.isFile()) {
         m_direct = true;
         m_file = std::make_unique<QFile>(m_final);

@@ -16,7 +16,8 @@ class QIODevice;
 // target keeps its mode; a new one is readable by its owner only.
 //
 // A target that is there but is no plain file (a terminal, a pipe,
-// /dev/stdout) cannot be replaced and is written directly.
+// /dev/stdout) cannot be replaced and is written directly; a folder or a
+// disk is refused.
 //
 // A part file is locked while it is written, so that one left behind by a
 // writer that was killed can be told from one in use: removeStaleParts()
