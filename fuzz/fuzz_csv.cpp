@@ -72,13 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     QByteArray written;
+    Csv::appendRecord(written, contactFieldNameViews().data(), ContactFieldCount);
     ContactFieldViews views;
-    QByteArray names[ContactFieldCount];
-    for (int i = 0; i < ContactFieldCount; ++i) {
-        names[i] = contactFieldNames()[i].toUtf8();
-        views[i] = names[i];
-    }
-    Csv::appendRecord(written, views.data(), ContactFieldCount);
     for (const ContactTexts &contact : contacts) {
         for (int i = 0; i < ContactFieldCount; ++i)
             views[i] = contact[i];

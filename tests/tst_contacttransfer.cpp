@@ -160,6 +160,25 @@ private Q_SLOTS:
             << csv + "\"Broken\"x,1\r\nLast,2\r\n" << QStringLiteral("line 52: text after the closing quote");
         QTest::newRow("CSV with a quote never closed") << csv + "\"Broken,1\r\nLast,2\r\n"
                                                        << QStringLiteral("a quoted field is not closed");
+        // No contact holds a NUL or a value of more than 1 MiB; an empty
+        // error: the file is imported.
+        const QByteArray mebibyte(ContactImport::MaxValueBytes, 'x');
+        QTest::newRow("CSV, NUL in a field") << QByteArray("Name,Address\r\nAnn,1\r\nBo,2 Wa") + '\0' + "y\r\n"
+                                              << QStringLiteral("line 3: a NUL character");
+        QTest::newRow("CSV in UTF-16, NUL in a field")
+            << inUtf16(QStringLiteral("Name\r\nAnn\r\nB") + QChar(0) + QStringLiteral("o\r\n"), QSysInfo::LittleEndian, true)
+            << QStringLiteral("line 3: a NUL character");
+        QTest::newRow("vCard, quoted-printable NUL")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+                          "FN:Bo\r\nTEL;HOME;ENCODING=QUOTED-PRINTABLE:1=002\r\nEND:VCARD\r\n")
+            << QStringLiteral("line 8: the field \"Phone Number\" would hold a NUL character");
+        QTest::newRow("CSV, a field of 1 MiB") << "Name,Address\r\nAnn," + mebibyte + "\r\n" << QString();
+        QTest::newRow("CSV, a field of 1 MiB and a byte")
+            << "Name,Address\r\nAnn,1\r\nBo,\"" + mebibyte + "\"\"\"\r\n"
+            << QStringLiteral("line 3: the field \"Address\" would hold 1048577 bytes");
+        QTest::newRow("vCard, a name of 1 MiB and a byte, folded")
+            << "BEGIN:VCARD\r\nVERSION:4.0\r\nTEL:1\r\nFN:" + mebibyte + "\r\n y\r\nEND:VCARD\r\n"
+            << QStringLiteral("line 4: the field \"Name\" would hold 1048577 bytes");
     }
 
     void aBrokenFileLeavesTheDatabaseAsItWas()
@@ -171,8 +190,13 @@ private Q_SLOTS:
         const QByteArray before = fileDigest(database);
 
         const QString message = importInto(database, contents);
+        if (error.isEmpty()) {
+            QCOMPARE(message, QString());
+            QCOMPARE(storedContacts(database).size(), 2);
+            return;
+        }
         QVERIFY2(message.contains(error), qPrintable(message));
-        QVERIFY(message.contains(QStringLiteral("nothing was imported")));
+        QVERIFY(message.endsWith(QStringLiteral("nothing was imported.")));
         QCOMPARE(fileDigest(database), before);
         QVERIFY(!QFileInfo::exists(database + QStringLiteral("-journal")));
     }
@@ -281,47 +305,6 @@ private Q_SLOTS:
         QCOMPARE(importInto(database, contents, &report), QString());
         QCOMPARE(joinedRows(storedContacts(database)), QStringList{contact});
         QCOMPARE(notKeptText(report), notKept);
-    }
-
-    void refusesNulAndHugeValuesNamingTheLine_data()
-    {
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<QString>("error"); // empty: imported
-        const QByteArray mebibyte(ContactImport::MaxValueBytes, 'x');
-        QTest::newRow("CSV, NUL in a field") << QByteArray("Name,Address\r\nAnn,1\r\nBo,2 Wa") + '\0' + "y\r\n"
-                                              << QStringLiteral("line 3: a NUL character");
-        QTest::newRow("CSV in UTF-16, NUL in a field")
-            << inUtf16(QStringLiteral("Name\r\nAnn\r\nB") + QChar(0) + QStringLiteral("o\r\n"), QSysInfo::LittleEndian, true)
-            << QStringLiteral("line 3: a NUL character");
-        QTest::newRow("vCard, quoted-printable NUL")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
-                          "FN:Bo\r\nTEL;HOME;ENCODING=QUOTED-PRINTABLE:1=002\r\nEND:VCARD\r\n")
-            << QStringLiteral("line 8: the field \"Phone Number\" would hold a NUL character");
-        QTest::newRow("CSV, a field of 1 MiB") << "Name,Address\r\nAnn," + mebibyte + "\r\n" << QString();
-        QTest::newRow("CSV, a field of 1 MiB and a byte")
-            << "Name,Address\r\nAnn,1\r\nBo,\"" + mebibyte + "\"\"\"\r\n"
-            << QStringLiteral("line 3: the field \"Address\" would hold 1048577 bytes");
-        QTest::newRow("vCard, a name of 1 MiB and a byte, folded")
-            << "BEGIN:VCARD\r\nVERSION:4.0\r\nTEL:1\r\nFN:" + mebibyte + "\r\n y\r\nEND:VCARD\r\n"
-            << QStringLiteral("line 4: the field \"Name\" would hold 1048577 bytes");
-    }
-
-    void refusesNulAndHugeValuesNamingTheLine()
-    {
-        QFETCH(QByteArray, contents);
-        QFETCH(QString, error);
-        const QString database = freshPath(QStringLiteral("db2.mdb"));
-        QVERIFY(storeContacts(database, {contact({QStringLiteral("Kept")})}));
-        const QByteArray before = fileDigest(database);
-
-        const QString message = importInto(database, contents);
-        if (error.isEmpty()) {
-            QCOMPARE(message, QString());
-            QCOMPARE(storedContacts(database).size(), 2);
-            return;
-        }
-        QVERIFY2(message.contains(error) && message.endsWith(QStringLiteral("nothing was imported.")), qPrintable(message));
-        QCOMPARE(fileDigest(database), before);
     }
 
     void importsAMerivoDatabaseLikeAnyOtherSource()

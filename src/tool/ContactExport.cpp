@@ -56,15 +56,8 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
     };
 
     const VCardWriter vcards(format == Format::VCard3 ? VCardWriter::Version::V3 : VCardWriter::Version::V4);
-    if (format == Format::Csv) {
-        ContactFieldViews header;
-        QByteArray names[ContactFieldCount];
-        for (int i = 0; i < ContactFieldCount; ++i) {
-            names[i] = contactFieldNames()[i].toUtf8();
-            header[i] = names[i];
-        }
-        Csv::appendRecord(block, header.data(), ContactFieldCount);
-    }
+    if (format == Format::Csv)
+        Csv::appendRecord(block, contactFieldNameViews().data(), ContactFieldCount);
 
     ContactFieldViews fields;
     QByteArray changed[ContactFieldCount]; // values written otherwise than stored

@@ -116,7 +116,7 @@ void MerivoTool::write(QIODevice &device, const QByteArray &bytes)
 
 int MerivoTool::fail(const QString &message, int status)
 {
-    write(m_errors, (QStringLiteral("merivo-tool: ") + escapedControls(message) + QLatin1Char('\n')).toUtf8());
+    note({message});
     return status;
 }
 
@@ -185,12 +185,12 @@ int MerivoTool::runCommand(const QStringList &arguments)
     if (positional.isEmpty())
         return fail(tr("no command given. See merivo-tool --help."), Usage);
     const QString command = positional.takeFirst();
-    const auto allow = [&](bool formatAllowed, bool versionAllowed, qsizetype least, qsizetype most) {
+    const auto allow = [&](bool formatAllowed, bool exportOptionsAllowed, qsizetype least, qsizetype most) {
         if (!formatAllowed && parser.isSet(format))
             return fail(tr("%1 takes no --format.").arg(command), Usage);
-        if (!versionAllowed && parser.isSet(vcardVersion))
+        if (!exportOptionsAllowed && parser.isSet(vcardVersion))
             return fail(tr("%1 takes no --vcard-version.").arg(command), Usage);
-        if (!versionAllowed && parser.isSet(spreadsheetSafe))
+        if (!exportOptionsAllowed && parser.isSet(spreadsheetSafe))
             return fail(tr("%1 takes no --spreadsheet-safe.").arg(command), Usage);
         if (positional.size() < least)
             return fail(tr("%1 needs a file name. See merivo-tool --help.").arg(command), Usage);
@@ -256,7 +256,8 @@ int MerivoTool::exportContacts(const QString &format, const QString &vcardVersio
         if (exporter.converted() > 0)
             lines.append(Utf8Text::conversionNote(exporter.converted()));
         if (exporter.madeInert() > 0) {
-            lines.append(tr("Put an apostrophe before %1 values that a spreadsheet program would take for formulas.")
+            lines.append(tr("Values that a spreadsheet program would take for formulas, written with an apostrophe "
+                            "before them: %1.")
                              .arg(exporter.madeInert()));
         }
         return lines;
