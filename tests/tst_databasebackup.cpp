@@ -229,6 +229,12 @@ private Q_SLOTS:
         const QDir backups(DatabaseBackup::backupFolder(m_database));
         QCOMPARE(fileDigest(backups.filePath(backups.entryList({QStringLiteral("db2-before-restore-*")}).value(0))),
                  damaged);
+
+        // On a new computer, where there is no database yet.
+        const QString fresh = m_dir.filePath(QStringLiteral("new-computer/data/db2.mdb"));
+        QCOMPARE(runTool(fresh, {QStringLiteral("restore"), copy}).status, int(MerivoTool::Success));
+        QCOMPARE(storedContacts(fresh).size(), 2);
+        QVERIFY(isOwnerOnly(fresh));
     }
 
     void restoreWritesTheFileThatALinkNames_data()

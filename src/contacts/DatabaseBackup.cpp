@@ -207,8 +207,8 @@ bool checkSource(const QString &source, QString *error)
     return true;
 }
 
-// Makes the folder a copy goes into; backups/ itself only its owner may
-// open.
+// Makes the folder a file goes into when it is not there: one folder (such
+// as backups/) only its owner may open; a longer path as mkpath makes it.
 bool makeFolderFor(const QString &target, QString *error)
 {
     const QString folder = QFileInfo(resolvedPath(target)).absolutePath();
@@ -345,7 +345,7 @@ QString DatabaseBackup::writeProblem(const QString &target)
     if (QFileInfo::exists(file) && !mayWrite(file, W_OK))
         return tr("the file %1 may not be written").arg(file);
     const QString folder = QFileInfo(file).absolutePath();
-    if (!mayWrite(folder, W_OK | X_OK))
+    if (QFileInfo(folder).isDir() && !mayWrite(folder, W_OK | X_OK))
         return tr("its folder %1 may not be written, and SQLite keeps a journal there while it writes").arg(folder);
     return QString();
 }
@@ -399,6 +399,8 @@ bool DatabaseBackup::replaceContents(const QString &source, const QString &targe
         // Too damaged to be written page by page: replaced as a whole below.
     }
 
+    if (!makeFolderFor(target, error))
+        return false;
     AtomicFile file(target);
     if (file.open()) {
         if (!backupInto(from.db, file.writePath(), target, error))

@@ -72,6 +72,7 @@ bool AtomicFile::fail(const QString &message)
 bool AtomicFile::open()
 {
     cancel();
+    m_direct = false;
     m_alreadyExists = false;
     m_error.clear();
     m_final = resolvedPath(m_target);
@@ -161,7 +162,6 @@ void AtomicFile::cancel()
         QFile::remove(m_file->fileName());
     m_file->close();
     m_file.reset();
-    m_direct = false;
 }
 
 void AtomicFile::removeStaleParts(const QString &folder, const QString &fileName)
