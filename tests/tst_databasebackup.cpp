@@ -172,7 +172,8 @@ private Q_SLOTS:
             QVERIFY(QFile::link(m_database, copy));
         } else if (kind == QLatin1String("another spelling")) {
             const QFileInfo database(m_database);
-            copy = database.absolutePath() + QStringLiteral("/../") + database.dir().dirName() + QStringLiteral("/./db2.mdb");
+            copy = database.absolutePath() + QStringLiteral("/../") + database.dir().dirName()
+                + QStringLiteral("/./db2.mdb");
         }
         const QByteArray before = fileDigest(m_database);
 
@@ -351,8 +352,8 @@ private Q_SLOTS:
         // A damaged file: the first problem, and how many more.
         QVERIFY(damageFreeSpace(m_database));
         QVERIFY(!check.run(m_database));
-        QVERIFY2(check.problem().contains(QRegularExpression(QStringLiteral(" is damaged: .+ \\(and \\d+ more problems\\)$"))),
-                 qPrintable(check.problem()));
+        const QRegularExpression firstAndMore(QStringLiteral(" is damaged: .+ \\(and \\d+ more problems\\)$"));
+        QVERIFY2(check.problem().contains(firstAndMore), qPrintable(check.problem()));
         QVERIFY2(check.problem().size() < 500 && !check.problem().contains(QLatin1Char('\n')), qPrintable(check.problem()));
     }
 

@@ -116,8 +116,9 @@ private Q_SLOTS:
             2, "--spreadsheet-safe goes with --format csv only");
         row("spreadsheet-safe backup", {QStringLiteral("backup"), QStringLiteral("--spreadsheet-safe")}, 2,
             "backup takes no --spreadsheet-safe");
-        row("control characters in a file name", {QStringLiteral("import"), QStringLiteral("/nonexistent/\x1b]0;owned\x07\r.vcf")},
-            1, "/nonexistent/\\x1b]0;owned\\x07\\r.vcf");
+        row("control characters in a file name",
+            {QStringLiteral("import"), QStringLiteral("/nonexistent/\x1b]0;owned\x07\r.vcf")}, 1,
+            "/nonexistent/\\x1b]0;owned\\x07\\r.vcf");
     }
 
     void wrongCommandLinesAreOnePlainLine()
@@ -186,7 +187,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, command);
         QFETCH(QString, target);
-        const QDir data(m_dir.filePath(QStringLiteral("data-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'-')));
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+        const QDir data(m_dir.filePath(QStringLiteral("data-") + tag));
         QVERIFY(data.mkpath(QStringLiteral("backups")));
         const QString database = data.filePath(QStringLiteral("db2.mdb"));
         QVERIFY(storeContacts(database, {contact({QStringLiteral("Ann"), QStringLiteral("1 Way")})}));
@@ -196,7 +198,7 @@ private Q_SLOTS:
         const QByteArray before = fileDigest(database);
         const QByteArray keptBefore = fileDigest(kept);
 
-        const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'-'));
+        const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere-") + tag);
         QString path;
         QString protectedPath = database;
         if (target == QLatin1String("the database")) {
