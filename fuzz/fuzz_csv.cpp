@@ -8,7 +8,8 @@
 //  - every field of every contact is valid UTF-8, and a contact has a name
 //    when the mapping says so;
 //  - the contacts, written by the export's CSV writer under our own header
-//    and read again, give back the same eight fields, byte for byte.
+//    and read again, give back the same eight fields, byte for byte (a NUL,
+//    which the writer repairs, as U+FFFD).
 
 #include "FuzzCheck.h"
 
@@ -82,7 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool ownHeader = false;
     const std::vector<ContactTexts> back = readContacts(written, FuzzInput, &ownHeader);
     CHECK(ownHeader);
-    CHECK(back == contacts);
+    CHECK(back.size() == contacts.size());
+    for (size_t c = 0; c < contacts.size(); ++c) {
+        for (int i = 0; i < ContactFieldCount; ++i) {
+            const QByteArray &value = contacts[c][i];
+            CHECK(back[c][i] == (Utf8Text::isClean(value) ? value : Utf8Text::repaired(value)));
+        }
+    }
     return 0;
 }
 

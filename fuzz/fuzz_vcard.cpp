@@ -10,7 +10,8 @@
 //    says so;
 //  - each contact, written as a vCard 4.0 and 3.0 by the export's writer
 //    and read again, gives back the same eight fields (line breaks written
-//    as one: CR LF and a lone CR become LF).
+//    as one: CR LF and a lone CR become LF; a NUL, which the writer
+//    repairs, as U+FFFD).
 
 #include "FuzzCheck.h"
 
@@ -71,8 +72,10 @@ void checkRoundTrip(const ContactTexts &contact, VCardWriter::Version version, Q
     const std::vector<ContactTexts> back = readContacts(written, FuzzInput, &parsed);
     CHECK(parsed);
     CHECK(back.size() == 1);
-    for (int i = 0; i < ContactFieldCount; ++i)
-        CHECK(back[0][i] == withOneKindOfLineBreak(contact[i]));
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        const QByteArray expected = Utf8Text::isClean(contact[i]) ? contact[i] : Utf8Text::repaired(contact[i]);
+        CHECK(back[0][i] == withOneKindOfLineBreak(expected));
+    }
 }
 
 } // namespace

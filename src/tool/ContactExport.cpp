@@ -2,7 +2,6 @@
 
 #include "tool/ContactRows.h"
 #include "tool/Csv.h"
-#include "tool/Utf8Text.h"
 #include "tool/VCardWriter.h"
 
 #include <QIODevice>
@@ -60,25 +59,21 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
         Csv::appendRecord(block, contactFieldNameViews().data(), ContactFieldCount);
 
     ContactFieldViews fields;
-    QByteArray changed[ContactFieldCount]; // values written otherwise than stored
+    QByteArray inert[ContactFieldCount];
     while (rows.next()) {
         fields = rows.fields();
-        for (int i = 0; i < ContactFieldCount; ++i) {
-            if (!Utf8Text::isClean(fields[i])) {
-                changed[i] = Utf8Text::repaired(fields[i]);
-                fields[i] = changed[i];
-                ++m_converted;
-            }
-            if (format == Format::Csv && m_spreadsheetSafe && startsFormula(fields[i])) {
-                changed[i] = '\'' + fields[i].toByteArray();
-                fields[i] = changed[i];
+        for (int i = 0; format == Format::Csv && m_spreadsheetSafe && i < ContactFieldCount; ++i) {
+            if (startsFormula(fields[i])) {
+                inert[i] = '\'' + fields[i].toByteArray();
+                fields[i] = inert[i];
                 ++m_madeInert;
             }
         }
+        // The writers repair what is not UTF-8, and say how often.
         if (format == Format::Csv)
-            Csv::appendRecord(block, fields.data(), ContactFieldCount);
+            m_converted += Csv::appendRecord(block, fields.data(), ContactFieldCount);
         else
-            vcards.append(fields, block);
+            m_converted += vcards.append(fields, block);
         ++m_count;
         if (block.size() >= BlockSize && !flush())
             return false;

@@ -9,8 +9,7 @@ class QIODevice;
 
 // Writes every contact of the database, in view order, as vCards or CSV,
 // always as valid UTF-8: a stored value that is not (another program may
-// have put any bytes there) is written repaired (Utf8Text::repaired) and
-// counted. The database is opened read-only: exporting never creates or
+// have put any bytes there) is written repaired by the writers and counted. The database is opened read-only: exporting never creates or
 // changes it.
 class ContactExport
 {

@@ -12,7 +12,9 @@
 // blank at either end; records end with CR LF.
 namespace Csv {
 
-void appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator = ',');
+// Always valid UTF-8: a field that is not clean UTF-8 is written repaired
+// (Utf8Text::repaired). Returns how many fields were.
+qsizetype appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator = ',');
 
 // The separator of a file whose first record is line: a comma, or the
 // semicolon or tab when the line holds more of those (as spreadsheets in

@@ -111,6 +111,15 @@ QByteArray repaired(QByteArrayView text)
     return out;
 }
 
+bool makeClean(QByteArrayView &value, QByteArray &storage)
+{
+    if (isClean(value))
+        return false;
+    storage = repaired(value);
+    value = storage;
+    return true;
+}
+
 QByteArray fromWindows1252(QByteArrayView text)
 {
     QByteArray out;

@@ -18,6 +18,10 @@ bool isClean(QByteArrayView text);
 // signs), and a NUL becomes U+FFFD. Each byte maps to a character of its
 // own, so nothing is lost.
 QByteArray repaired(QByteArrayView bytes);
+// Points value at its repaired() bytes, kept in storage, when it is not
+// clean; true when it did.
+bool makeClean(QByteArrayView &value, QByteArray &storage);
+
 // All of the bytes read as Windows-1252.
 QByteArray fromWindows1252(QByteArrayView bytes);
 
