@@ -336,7 +336,8 @@ bool DatabaseBackup::verify(const QString &path, QString *problem)
         return setError(problem, tr("%1 is damaged: %2").arg(path, first));
     if (problems.size() == 2)
         return setError(problem, tr("%1 is damaged: %2 (and 1 more problem)").arg(path, first));
-    return setError(problem, tr("%1 is damaged: %2 (and %3 more problems)").arg(path, first).arg(problems.size() - 1));
+    return setError(problem,
+                    tr("%1 is damaged: %2 (and %3 more problems)").arg(path, first, QString::number(problems.size() - 1)));
 }
 
 QString DatabaseBackup::writeProblem(const QString &target)

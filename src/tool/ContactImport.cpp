@@ -113,8 +113,7 @@ bool ContactImport::run(const QString &file, const QString &databasePath, Format
     if (const int line = InputText::lineOfFirstNul(text); line > 0) {
         return fail(tr("%1, line %2: a NUL character, which no contact holds (the file may be in an encoding that "
                        "Merivo does not read); nothing was imported.")
-                        .arg(file)
-                        .arg(line));
+                        .arg(file, QString::number(line)));
     }
     if (format == Format::Detect)
         format = VCardParser::looksLikeVCard(text) ? Format::VCard : Format::Csv;
@@ -154,7 +153,8 @@ bool ContactImport::add(const ContactTexts &values, ContactBatch &batch, const Q
                      "in a field; nothing was imported.")
                 : tr("%1, line %2: the field \"%3\" would hold %4 bytes, and Merivo takes at most %5 bytes (1 MiB) "
                      "in a field; nothing was imported.");
-            return fail(message.arg(file).arg(at).arg(field).arg(value.size()).arg(MaxValueBytes));
+            return fail(message.arg(file, QString::number(at), field, QString::number(value.size()),
+                                    QString::number(MaxValueBytes)));
         }
         if (value.contains('\0')) {
             const QString message = origin.tableRow
@@ -162,7 +162,7 @@ bool ContactImport::add(const ContactTexts &values, ContactBatch &batch, const Q
                      "was imported.")
                 : tr("%1, line %2: the field \"%3\" would hold a NUL character, which no contact holds; nothing was "
                      "imported.");
-            return fail(message.arg(file).arg(at).arg(field));
+            return fail(message.arg(file, QString::number(at), field));
         }
     }
     switch (batch.add(values)) {

@@ -67,7 +67,6 @@ bool DatabaseCheck::run(const QString &path)
     }
     m_report.append(tr("Size: %1 bytes.").arg(QFileInfo(path).size()));
     m_report.append(tr("Backups in %1: %2.")
-                        .arg(DatabaseBackup::backupFolder(path))
-                        .arg(ProtectedFiles::keptCopies(path).size()));
+                        .arg(DatabaseBackup::backupFolder(path), QString::number(ProtectedFiles::keptCopies(path).size())));
     return true;
 }

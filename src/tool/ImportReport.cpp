@@ -18,8 +18,7 @@ QStringList ImportReport::lines(const QString &file, const QString &database) co
 {
     QStringList lines{added == 1 ? tr("Imported %1 (%2) into %3: 1 contact added.").arg(file, format, database)
                                  : tr("Imported %1 (%2) into %3: %4 contacts added.")
-                                       .arg(file, format, database)
-                                       .arg(added)};
+                                       .arg(file, format, database, QString::number(added))};
     if (duplicates > 0)
         lines.append(tr("Skipped as exact duplicates of contacts already there: %1.").arg(duplicates));
     if (withoutName > 0)
@@ -31,7 +30,7 @@ QStringList ImportReport::lines(const QString &file, const QString &database) co
     } else {
         QStringList parts;
         for (const auto &[name, count] : notKept.entries())
-            parts.append(tr("%1 (%2)").arg(name).arg(count));
+            parts.append(tr("%1 (%2)").arg(name, QString::number(count)));
         lines.append(tr("Not kept: %1.").arg(parts.join(QStringLiteral(", "))));
     }
     if (restoreHint) {
