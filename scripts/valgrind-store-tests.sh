@@ -19,5 +19,5 @@ for t in "${tests[@]}"; do
   "${memcheck[@]}" "$build/tests/tst_$t" -silent
 done
 echo "== fuzz_find_replay"
-"${memcheck[@]}" "$build/fuzz/fuzz_find_replay" fuzz/corpus 300
+"${memcheck[@]}" "$build/fuzz/fuzz_find_replay" fuzz/corpus fuzz/find.dict 300
 echo "memcheck: no errors and no definite leaks"

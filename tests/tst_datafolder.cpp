@@ -121,6 +121,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(started.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("card.vcf")});
         const QString otherFolder = withDataHome ? home : dataHome;
         QVERIFY2(!QFileInfo::exists(otherFolder), qPrintable(otherFolder));
+        // The folders made for the contacts are the user's alone.
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        for (QString made = folder; made != user.path(); made = QFileInfo(made).absolutePath())
+            QCOMPARE(QFile::permissions(made) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), ownerOnly);
     }
 };
 

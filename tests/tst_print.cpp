@@ -273,6 +273,7 @@ private Q_SLOTS:
             QFile pdf(path);
             QVERIFY(pdf.open(QIODevice::ReadOnly));
             QVERIFY(pdf.read(5) == "%PDF-");
+            QCOMPARE(pdf.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
         }
 
         // Nothing was taken for printed: the preview stays, ready to try again.

@@ -223,6 +223,7 @@ private Q_SLOTS:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("new/folder/plimo.rpt"));
         QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(path), ReportDefinitionFile::Outcome::Created);
         QCOMPARE(readFile(path), ReportDefinitionFile::defaultText());
+        QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const QByteArray edited = R"({"title": "Mine"})";
         writeFile(path, edited);
@@ -662,6 +663,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 2);
         QVERIFY(asked[0].title->endsWith(QStringLiteral("/Contacts.pdf")));
         QVERIFY(asked[1].prompt.contains(QStringLiteral("was saved as")));
+        QCOMPARE(QFile::permissions(pdf) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const auto run = [](const QString &program, const QStringList &arguments) {
             QProcess process;

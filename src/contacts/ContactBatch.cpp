@@ -60,7 +60,7 @@ bool ContactBatch::begin(const QString &path, const ContactDatabase::Settings &s
         return false;
     }
     if (m_database.isReadOnly()) {
-        m_lastError = tr("Could not add contacts: the contact database %1 is read-only.").arg(m_database.path());
+        m_lastError = tr("Could not add contacts to %1: %2.").arg(m_database.path(), m_database.readOnlyReason());
         close();
         return false;
     }

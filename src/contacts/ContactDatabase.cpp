@@ -3,8 +3,10 @@
 #include "contacts/ContactFileCheck.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/SqliteStatement.h"
+#include "files/PrivateFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -73,12 +75,15 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
     case ContactFileCheck::Verdict::Missing: {
         if (settings.readOnly)
             return fail(tr("Could not open the contact database %1: the file does not exist.").arg(m_path));
-        if (!QDir().mkpath(folder))
+        if (!makePrivateFolder(folder))
             return fail(tr("Could not create the folder %1 for the contact database.").arg(folder));
         // A folder that may not be read hides the file it may hold.
         const QString why = folderProblem(folder);
         if (!why.isEmpty())
             return fail(tr("Could not open or create the contact database %1: %2.").arg(m_path, why));
+        // Contacts are personal: only the owner may read the file (SQLite
+        // would make it readable by all), nor its journal, which takes its mode.
+        QFile(m_path).open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         m_created = true;
         break;
     }

@@ -1,5 +1,7 @@
 #include "ReportDefinition.h"
 
+#include "files/PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -266,14 +268,14 @@ ReportDefinitionFile::Outcome ReportDefinitionFile::writeDefaultIfMissing(const 
     const QFileInfo target(path);
     if (target.exists())
         return Outcome::AlreadyThere;
-    if (!QDir().mkpath(target.absolutePath())) {
+    if (!makePrivateFolder(target.absolutePath())) {
         if (error)
             *error = tr("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(target.absolutePath()));
         return Outcome::Failed;
     }
     // Created exclusively: a file that appears meanwhile is never replaced.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (QFileInfo::exists(path))
             return Outcome::AlreadyThere;
         if (error)

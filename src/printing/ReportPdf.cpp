@@ -5,10 +5,10 @@
 #include "ReportDocument.h"
 #include "TextWrap.h"
 #include "TrueTypeSubset.h"
+#include "files/AtomicFile.h"
 #include "toolkit/PdfFile.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <charconv>
@@ -344,12 +344,12 @@ PrintResult ReportPdf::writeDirectly(const ReportDocument &document, const QStri
     const auto failed = [&](const QString &why) {
         return PrintResult{false, tr("%1 cannot be written: %2.").arg(shownPath, why)};
     };
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    AtomicFile file(path); // readable by its owner only, unless it replaces a file
+    if (!file.open())
         return failed(file.errorString());
 
     const Report &report = document.report();
-    PdfObjects objects(file);
+    PdfObjects objects(*file.device());
     const int catalog = objects.reserve();
     const int pageTree = objects.reserve();
     const int info = objects.reserve();
@@ -394,10 +394,8 @@ PrintResult ReportPdf::writeDirectly(const ReportDocument &document, const QStri
     objects.object(info, "<< /Title " + unicodeString(document.title()) + " /Creator (Merivo) /Producer (Merivo) >>");
     objects.finish(catalog, info);
 
-    if (!objects.ok()) {
-        file.cancelWriting();
-        return failed(file.errorString());
-    }
+    if (!objects.ok())
+        return failed(file.device()->errorString());
     if (!file.commit())
         return failed(file.errorString());
     return {true, QString()};

@@ -2,6 +2,7 @@
 
 #include "contacts/DatabaseBackup.h"
 #include "contacts/NameIndex.h"
+#include "contacts/ProtectedFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,8 +66,7 @@ bool DatabaseCheck::run(const QString &path)
         m_report.append(tr("Name keys: up to date."));
     }
     m_report.append(tr("Size: %1 bytes.").arg(QFileInfo(path).size()));
-    const QDir backups(DatabaseBackup::backupFolder(path));
-    const QString pattern = QFileInfo(path).completeBaseName() + QStringLiteral("-*");
-    m_report.append(tr("Backups in %1: %2.").arg(backups.path()).arg(backups.entryList({pattern}, QDir::Files).size()));
+    m_report.append(tr("Backups in %1: %2.")
+                        .arg(DatabaseBackup::backupFolder(path), QString::number(ProtectedFiles::keptCopies(path).size())));
     return true;
 }
