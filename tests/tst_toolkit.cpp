@@ -211,10 +211,13 @@ private Q_SLOTS:
         program->Hide(QStringLiteral("A"));
         bool answered = false;
         whenModalOpens([&answered](QWidget *modal) {
-            // The end-of-program check queued by Hide runs in the box's own loop first.
+            // The end-of-program check queued by Hide runs in the box's own
+            // loop first, and again once the box is answered but before its
+            // loop has given control back to the handler.
             QTimer::singleShot(100, modal, [modal, &answered] {
                 answered = true;
                 qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Ok)->click();
+                QTest::qWait(200);
             });
         });
         QtDialogs().messageBox(QStringLiteral("Saved."), MsgBox::OkOnly, std::nullopt);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 Program::Program(Dialogs &dialogs, Printer &printer, const QString &dataDirectory, QObject *parent)
@@ -77,9 +78,15 @@ bool Program::isVisible(const QString &name) const
 
 void Program::scheduleEndCheck()
 {
-    if (m_endCheckPending || m_ended)
+    const int loopLevel = QThread::currentThread()->loopLevel();
+    if (m_endCheckPending) {
+        m_endCheckLoopLevel = qMin(m_endCheckLoopLevel, loopLevel);
+        return;
+    }
+    if (m_ended)
         return;
     m_endCheckPending = true;
+    m_endCheckLoopLevel = loopLevel;
     // Queued, so that a handler that closes its own window and then shows
     // another does not end the program half-way.
     QMetaObject::invokeMethod(this, &Program::checkEnd, Qt::QueuedConnection);
@@ -90,8 +97,10 @@ void Program::checkEnd()
     m_endCheckPending = false;
     if (m_ended)
         return;
-    if (QApplication::activeModalWidget()) {
-        // A handler is still waiting for an answer: look again once it is given.
+    // A handler is still waiting for an answer, or its box has just been
+    // answered but its own event loop has not returned to the handler yet:
+    // look again once the handler can go on.
+    if (QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > m_endCheckLoopLevel) {
         m_endCheckPending = true;
         QTimer::singleShot(50, this, &Program::checkEnd);
         return;

@@ -66,5 +66,6 @@ private:
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<Form>> m_open;
     bool m_endCheckPending = false;
+    int m_endCheckLoopLevel = 0; // the event loop the check belongs to
     bool m_ended = false;
 };
