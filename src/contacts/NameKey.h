@@ -9,6 +9,7 @@
 //  - letters of every alphabet are compared without regard to case, with
 //    full case folding, so "ÉMILE" matches "émile" and "STRASSE" matches
 //    "Straße".
-// Keys are stored in the database, so changing this function means changing
-// the scheme version in NameIndex (the keys are then rebuilt).
+// What the name keys in the database hold depends on this function, so
+// changing it means changing the scheme version in NameIndex (the keys are
+// then rebuilt).
 QString nameKey(const QString &name);

@@ -126,12 +126,12 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
         QPalette p = box->palette();
         p.setColor(QPalette::Base, boxBackground);
         box->setPalette(p);
-        box->setReadOnly(true);
         connect(new TypedTextLimit(box, TypedCharactersPerField), &TypedTextLimit::refused, this,
                 &RecordForm::tellTextTooLong);
         *boxes[i] = box;
         Data1->bind(row.field, box);
     }
+    setTextBoxesLocked(true);
     setTypingLimits(false);
     for (int i = 1; i < ContactFieldCount; ++i)
         setTabOrder(*boxes[i - 1], *boxes[i]);
@@ -227,8 +227,7 @@ void RecordForm::setTypingLimits(bool on)
 
 void RecordForm::setTextBoxesLocked(bool locked)
 {
-    for (QLineEdit *box : textBoxes())
-        box->setReadOnly(locked);
+    Data1->setBoxesLocked(locked);
 }
 
 CommandButton *RecordForm::addCommandButton(QWidget *container, const QString &name, const QString &caption,
