@@ -250,8 +250,9 @@ private Q_SLOTS:
     }
 
     // Through the Find button of the Find and Edit form, the found contact
-    // shows whole, however long or strange its name.
-    void theFindFormShowsWhatItFindsWhole()
+    // shows, however long or strange its name: whole, or shortened when it
+    // is longer than a box shows.
+    void theFindFormShowsWhatItFinds()
     {
         TestProgram t;
         QRandomGenerator random(7);
@@ -268,14 +269,19 @@ private Q_SLOTS:
         records.close();
         const std::map<QString, qint64> first = firstByKey(model);
 
+        const auto shown = [](const QString &text) {
+            return StoredValue::fromText(text).shownText(DataControl::LongestShownText);
+        };
         auto *f = t.show<frmfind>(QStringLiteral("frmfind"));
         for (const QString &name : names) {
-            const QString expected = model.at(first.at(nameKey(name)))[0];
+            const qint64 id = first.at(nameKey(name));
+            const QString expected = model.at(id)[0];
             t.dialogs().type(name);
             f->cmdFind->click();
-            QVERIFY2(f->txtName->text() == expected, describe(name).constData());
-            QVERIFY2(f->txtAddress->text() == expected + QStringLiteral("/1"), describe(name).constData());
-            QVERIFY(f->Data1->caption() == expected);
+            QVERIFY2(f->Data1->Recordset()->Bookmark() == id, describe(name).constData());
+            QVERIFY2(f->txtName->text() == shown(expected), describe(name).constData());
+            QVERIFY2(f->txtAddress->text() == shown(expected + QStringLiteral("/1")), describe(name).constData());
+            QVERIFY(f->Data1->caption() == shown(expected));
             // An edit cycle brings the Find button back.
             t.dialogs().answer(MsgBox::Yes);
             f->cmdEdit->click();
@@ -336,21 +342,23 @@ private Q_SLOTS:
         QCOMPARE(all[1][0], QStringLiteral("Bob"));
     }
 
-    void longStoredTextsShowWholeOnEveryForm_data()
+    void longStoredTextsShowShortenedAndStayWhole_data()
     {
         QTest::addColumn<QString>("form");
         for (const char *form : {"frmadd", "frmfind", "frmPrint"})
             QTest::newRow(form) << QString::fromLatin1(form);
     }
 
-    // The Add form's typing limits hold while a contact is typed, and never
-    // cut what is shown.
-    void longStoredTextsShowWholeOnEveryForm()
+    // A text longer than a box shows stays whole in the file whatever the
+    // forms do; the Add form's typing limits hold while a contact is typed,
+    // and never cut what is shown.
+    void longStoredTextsShowShortenedAndStayWhole()
     {
         QFETCH(QString, form);
         TestProgram t;
         const QString name = QStringLiteral("Bartholomew Fitzgerald-Montgomery III");
-        const QString address(40000, u'a');
+        const QString address = QStringLiteral("Start ") + QString(DataControl::LongestShownText * 4, u'a')
+            + QStringLiteral(" end");
         Recordset records;
         QVERIFY(records.open(databasePath(t)));
         QVERIFY(add(records, {name, address}));
@@ -358,8 +366,11 @@ private Q_SLOTS:
 
         auto *f = t.show<RecordForm>(form);
         QCOMPARE(f->txtName->text(), name);
-        QCOMPARE(f->txtAddress->text(), address);
         QCOMPARE(f->Data1->caption(), name);
+        const QString shown = f->txtAddress->text();
+        QVERIFY(shown.size() <= DataControl::LongestShownText + 1);
+        QVERIFY(shown.startsWith(QStringLiteral("Start aaa")) && shown.endsWith(QStringLiteral("aaa end")));
+        QVERIFY(f->txtAddress->isReadOnly());
         if (auto *add = qobject_cast<frmadd *>(f)) {
             t.dialogs().answer(MsgBox::Yes);
             add->cmdAdd->click();
@@ -367,8 +378,19 @@ private Q_SLOTS:
             QCOMPARE(add->txtName->text(), name.left(20));
             add->cmdCancel->click();
             QCOMPARE(add->txtName->text(), name);
-            QCOMPARE(add->txtAddress->text(), address);
+            QCOMPARE(add->txtAddress->text(), shown);
+            QVERIFY(add->txtAddress->isReadOnly());
         }
+        if (auto *find = qobject_cast<frmfind *>(f)) {
+            t.dialogs().answer(MsgBox::Yes);
+            find->cmdEdit->click();
+            QVERIFY(find->txtAddress->isReadOnly());
+            QVERIFY(!find->txtName->isReadOnly());
+            find->txtName->setText(QStringLiteral("Bart"));
+            find->cmdUpdate->click();
+        }
+        const ContactValues saved = stored(t).constFirst();
+        QVERIFY(saved[fieldIndex(ContactField::Address)] == address);
     }
 
     // SQLite would store half of a surrogate pair as another character.
