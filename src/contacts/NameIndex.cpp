@@ -17,7 +17,8 @@ constexpr char KeyFunction[] = "merivo_name_key";
 // store shows for the value folded; NULL folds like ''.
 void nameKeyFunction(sqlite3_context *context, int, sqlite3_value **arguments)
 {
-    const QByteArray key = nameKey(StoredValue::fromValue(arguments[0]).text()).toUtf8();
+    QByteArray key;
+    nameKeyUtf8(StoredValue::bytesOf(arguments[0]), key);
     // An empty key is '' and never NULL.
     sqlite3_result_text(context, key.isEmpty() ? "" : key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }

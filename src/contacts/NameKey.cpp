@@ -1,6 +1,10 @@
 #include "contacts/NameKey.h"
 
+#include "contacts/SqliteStatement.h"
+
 #include <QHash>
+
+#include <algorithm>
 
 #include <array>
 #include <bitset>
@@ -80,8 +84,8 @@ public:
         }
     }
 
-    // Appends what the character folds to on its own; false when it cannot
-    // be folded on its own.
+    // Appends what the character folds to on its own, as UTF-16 or UTF-8;
+    // false when it cannot be folded on its own.
     bool appendAlone(char16_t c, QString &key) const
     {
         const char16_t folded = m_alone[c];
@@ -93,6 +97,33 @@ public:
             key.append(QChar(folded));
         return true;
     }
+    // As UTF-8, into `out`, which has room for longestUtf8() bytes; the
+    // number of bytes written, or 0 when it cannot be folded on its own.
+    int writeAlone(char16_t c, char *out) const
+    {
+        const char16_t folded = m_alone[c];
+        if (folded == Cannot)
+            return 0;
+        if (folded == Longer) {
+            const QByteArray &longer = m_aloneLongerUtf8[c];
+            std::copy(longer.begin(), longer.end(), out);
+            return int(longer.size());
+        }
+        if (folded < 0x80) {
+            out[0] = char(folded);
+            return 1;
+        }
+        if (folded < 0x800) {
+            out[0] = char(0xc0 | folded >> 6);
+            out[1] = char(0x80 | (folded & 0x3f));
+            return 2;
+        }
+        out[0] = char(0xe0 | folded >> 12);
+        out[1] = char(0x80 | ((folded >> 6) & 0x3f));
+        out[2] = char(0x80 | (folded & 0x3f));
+        return 3;
+    }
+    int longestUtf8() const { return m_longestUtf8; }
 
     // Folds a decomposed text (NFD): case folding, with the folds that
     // change the length as well.
@@ -130,12 +161,16 @@ private:
         } else {
             m_alone[c] = Longer;
             m_aloneLonger.insert(c, folded);
+            m_aloneLongerUtf8.insert(c, folded.toUtf8());
+            m_longestUtf8 = qMax(m_longestUtf8, int(folded.toUtf8().size()));
         }
     }
 
     QHash<char16_t, QString> m_expanded;
     std::array<char16_t, 0x10000> m_alone{};
     QHash<char16_t, QString> m_aloneLonger;
+    QHash<char16_t, QByteArray> m_aloneLongerUtf8;
+    int m_longestUtf8 = 3;
 };
 
 const FoldTable &foldTable()
@@ -145,6 +180,72 @@ const FoldTable &foldTable()
 }
 
 } // namespace
+
+namespace {
+
+bool isContinuation(char byte)
+{
+    return (quint8(byte) & 0xc0) == 0x80;
+}
+
+// The character of the Basic Multilingual Plane that a well-formed UTF-8
+// sequence of two or three bytes at text[i] encodes, and its length; zero
+// for anything else, which the caller leaves to Qt's decoder.
+char32_t decodeTwoOrThreeBytes(QByteArrayView text, qsizetype i, int &length)
+{
+    const auto lead = quint8(text.at(i));
+    if ((lead & 0xe0) == 0xc0 && i + 1 < text.size() && isContinuation(text.at(i + 1))) {
+        length = 2;
+        const char32_t c = (lead & 0x1f) << 6 | (quint8(text.at(i + 1)) & 0x3f);
+        return c >= 0x80 ? c : 0;
+    }
+    if ((lead & 0xf0) == 0xe0 && i + 2 < text.size() && isContinuation(text.at(i + 1))
+        && isContinuation(text.at(i + 2))) {
+        length = 3;
+        const char32_t c = (lead & 0x0f) << 12 | (quint8(text.at(i + 1)) & 0x3f) << 6 | (quint8(text.at(i + 2)) & 0x3f);
+        return c >= 0x800 && !QChar::isSurrogate(c) ? c : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+void nameKeyUtf8(QByteArrayView utf8, QByteArray &key)
+{
+    qsizetype end = utf8.size();
+    while (end > 0 && utf8.at(end - 1) == ' ')
+        --end;
+    // Written in place: appending byte by byte costs more than folding.
+    const FoldTable *table = nullptr;
+    qsizetype used = 0;
+    key.resize(end + 8);
+    const auto makeRoom = [&](qsizetype bytes) {
+        if (key.size() - used < bytes)
+            key.resize(std::max(2 * key.size(), used + bytes));
+    };
+    for (qsizetype i = 0; i < end;) {
+        const char byte = utf8.at(i);
+        if (quint8(byte) < 0x80) {
+            makeRoom(1);
+            key[used++] = byte >= 'A' && byte <= 'Z' ? char(byte + ('a' - 'A')) : byte;
+            ++i;
+            continue;
+        }
+        if (!table)
+            table = &foldTable();
+        makeRoom(table->longestUtf8());
+        int length = 0;
+        const char32_t c = decodeTwoOrThreeBytes(utf8.first(end), i, length);
+        const int written = c ? table->writeAlone(char16_t(c), key.data() + used) : 0;
+        if (written == 0) {
+            key = nameKey(textFromUtf8(utf8)).toUtf8();
+            return;
+        }
+        used += written;
+        i += length;
+    }
+    key.resize(used);
+}
 
 QString nameKey(const QString &name)
 {

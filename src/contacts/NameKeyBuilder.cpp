@@ -32,6 +32,22 @@ int inWriteTransaction(sqlite3 *db, const std::function<int()> &work)
     return rc;
 }
 
+int collectOnOwnConnection(sqlite3 *writer, std::vector<NameKeyTables::Variant> &variants,
+                           const std::function<bool()> &stopped)
+{
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(sqlite3_db_filename(writer, "main"), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        // Pages read straight from the file, not copied for each read.
+        sqlite3_exec(db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
+        rc = NameKeyTables::collectVariants(db, variants, stopped);
+    }
+    sqlite3_close_v2(db);
+    return rc;
+}
+
 int buildOnce(sqlite3 *db, const std::function<bool()> &stopped)
 {
     NameKeyTables::State state;
@@ -44,17 +60,22 @@ int buildOnce(sqlite3 *db, const std::function<bool()> &stopped)
         state = NameKeyTables::State::Building;
     }
     if (state == NameKeyTables::State::Building) {
-        // Read without holding a lock for long; what is written meanwhile
-        // becomes pending through the triggers.
-        std::vector<NameKeyTables::Variant> variants;
-        if ((rc = NameKeyTables::collectVariants(db, variants, stopped)) != SQLITE_OK)
-            return rc;
         rc = inWriteTransaction(db, [&] {
             NameKeyTables::State now;
-            int checked = NameKeyTables::readState(db, now);
-            if (checked == SQLITE_OK && now != NameKeyTables::State::Building)
+            int rc = NameKeyTables::readState(db, now);
+            if (rc == SQLITE_OK && now != NameKeyTables::State::Building)
                 return SQLITE_BUSY; // another program changed them meanwhile: again
-            return checked == SQLITE_OK ? NameKeyTables::finish(db, variants) : checked;
+            // The names are read on a connection of their own while this one
+            // makes the index; nobody else writes meanwhile, others may read.
+            std::vector<NameKeyTables::Variant> variants;
+            int collected = SQLITE_OK;
+            std::thread collector([&] { collected = collectOnOwnConnection(db, variants, stopped); });
+            if (rc == SQLITE_OK)
+                rc = NameKeyTables::makeIndex(db);
+            collector.join();
+            if (rc == SQLITE_OK)
+                rc = collected;
+            return rc == SQLITE_OK ? NameKeyTables::storeVariants(db, variants) : rc;
         });
         if (rc != SQLITE_OK)
             return rc;
@@ -148,8 +169,9 @@ void NameKeyBuilder::run()
             },
             this);
         // The index is made in one transaction: it stays in memory until the
-        // commit, so that other connections may go on reading meanwhile.
-        sqlite3_exec(db, "PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; PRAGMA cache_spill=OFF", nullptr,
+        // commit, so that other connections may go on reading meanwhile. (A
+        // larger cache than the default makes SQLite sort more slowly.)
+        sqlite3_exec(db, "PRAGMA synchronous=FULL; PRAGMA cache_spill=OFF; PRAGMA mmap_size=1073741824", nullptr,
                      nullptr, nullptr);
         {
             const std::lock_guard<std::mutex> lock(m_mutex);

@@ -52,7 +52,7 @@ const std::vector<SchemaObject> &preparedObjects()
     return objects;
 }
 
-// What finish() adds.
+// What the last steps add.
 const std::vector<SchemaObject> &finishedObjects()
 {
     static const std::vector<SchemaObject> objects = {
@@ -94,19 +94,43 @@ bool matches(const QMap<QString, QString> &found, const std::vector<SchemaObject
     return true;
 }
 
-// The name as lower(rtrim(name)) sees it in SQLite: blanks dropped from its
-// end, A to Z made small, every other byte as it is.
-QByteArray loweredAsSqlite(const QByteArray &bytes)
+// Whether `key` is the name as lower(rtrim(name)) makes it in SQLite:
+// blanks dropped from its end, A to Z made small, every other byte as it is.
+bool isLoweredName(QByteArrayView key, QByteArrayView name)
 {
-    qsizetype end = bytes.size();
-    while (end > 0 && bytes.at(end - 1) == ' ')
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1) == ' ')
         --end;
-    QByteArray lowered = bytes.left(end);
-    for (char &c : lowered) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
+    if (key.size() != end)
+        return false;
+    for (qsizetype i = 0; i < end; ++i) {
+        const char c = name.at(i);
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != key.at(i))
+            return false;
     }
-    return lowered;
+    return true;
+}
+
+quint32 fnv1a(QByteArrayView bytes)
+{
+    // FNV-1a: the hash is stored, so it must never depend on the process or
+    // the platform.
+    quint32 hash = 2166136261u;
+    for (const char byte : bytes) {
+        hash ^= quint8(byte);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// The hash of the key of a name that needs a look, when it is a variant;
+// `key` is the room its key is made in.
+std::optional<qint32> variantHashOf(QByteArrayView name, QByteArray &key)
+{
+    nameKeyUtf8(name, key);
+    if (isLoweredName(key, name))
+        return std::nullopt;
+    return qint32(fnv1a(key));
 }
 
 bool isPrintableAscii(QByteArrayView bytes)
@@ -195,24 +219,13 @@ QString needsLookSql(const QString &value)
 
 qint32 keyHash(const QString &key)
 {
-    // FNV-1a over the key's UTF-8: the hash is stored, so it must never
-    // depend on the process or the platform.
-    quint32 hash = 2166136261u;
-    for (const char byte : key.toUtf8()) {
-        hash ^= quint8(byte);
-        hash *= 16777619u;
-    }
-    return qint32(hash);
+    return qint32(fnv1a(key.toUtf8()));
 }
 
 std::optional<qint32> variantHash(const StoredValue &name)
 {
-    if (!needsLook(name))
-        return std::nullopt;
-    const QString key = nameKey(name.text());
-    if (key.toUtf8() == loweredAsSqlite(name.bytes()))
-        return std::nullopt;
-    return keyHash(key);
+    QByteArray key;
+    return needsLook(name) ? variantHashOf(name.bytes(), key) : std::nullopt;
 }
 
 int prepare(sqlite3 *db)
@@ -251,6 +264,7 @@ int collectVariants(sqlite3 *db, std::vector<Variant> &variants, const std::func
     if (rc != SQLITE_OK)
         return rc;
     qint64 after = std::numeric_limits<qint64>::min();
+    QByteArray key;
     for (bool more = true; more;) {
         if (stopped())
             return SQLITE_INTERRUPT;
@@ -260,9 +274,9 @@ int collectVariants(sqlite3 *db, std::vector<Variant> &variants, const std::func
         while ((rc = run.step()) == SQLITE_ROW) {
             more = true;
             after = run.int64At(0);
-            StoredValue name = StoredValue::fromColumn(run.handle(), 1);
-            if (const std::optional<qint32> hash = variantHash(name))
-                variants.push_back({*hash, std::move(name)});
+            sqlite3_value *name = sqlite3_column_value(run.handle(), 1);
+            if (const std::optional<qint32> hash = variantHashOf(StoredValue::bytesOf(name), key))
+                variants.push_back({*hash, StoredValue::fromValue(name)});
         }
         if (rc != SQLITE_DONE)
             return rc;
@@ -270,24 +284,38 @@ int collectVariants(sqlite3 *db, std::vector<Variant> &variants, const std::func
     return SQLITE_OK;
 }
 
-int finish(sqlite3 *db, std::vector<Variant> &variants)
+int makeIndex(sqlite3 *db)
 {
-    int rc = execute(db, finishedObjects().front().sql);
-    if (rc != SQLITE_OK)
-        return rc;
+    return execute(db, finishedObjects().front().sql);
+}
+
+int storeVariants(sqlite3 *db, std::vector<Variant> &variants)
+{
     // In the table's own order, each goes at its end: fast, and the pages
     // are filled.
     std::sort(variants.begin(), variants.end(), [](const Variant &a, const Variant &b) {
         return a.hash != b.hash ? a.hash < b.hash : comesBefore(a.name, b.name);
     });
-    SqliteStatement add;
-    rc = add.prepare(db, QStringLiteral("INSERT OR IGNORE INTO merivo_name_variant(hash, name) VALUES (?1, ?2)"));
-    for (const Variant &variant : variants) {
-        if (rc != SQLITE_OK)
-            return rc;
-        StatementRun run(add);
-        run.bind(1, variant.hash);
-        variant.name.bind(run.handle(), 2);
+    // Many rows a statement: the work per row is then SQLite's alone.
+    constexpr int RowsPerStatement = 64;
+    const auto insertSql = [](int rows) {
+        QStringList values;
+        for (int i = 0; i < rows; ++i)
+            values.append(QStringLiteral("(?%1, ?%2)").arg(2 * i + 1).arg(2 * i + 2));
+        return QStringLiteral("INSERT OR IGNORE INTO merivo_name_variant(hash, name) VALUES ") + values.join(u',');
+    };
+    SqliteStatement many;
+    SqliteStatement one;
+    int rc = many.prepare(db, insertSql(RowsPerStatement));
+    if (rc == SQLITE_OK)
+        rc = one.prepare(db, insertSql(1));
+    for (size_t next = 0; rc == SQLITE_OK && next < variants.size();) {
+        const int rows = variants.size() - next >= RowsPerStatement ? RowsPerStatement : 1;
+        StatementRun run(rows == RowsPerStatement ? many : one);
+        for (int i = 0; i < rows; ++i, ++next) {
+            run.bind(2 * i + 1, variants[next].hash);
+            variants[next].name.bind(run.handle(), 2 * i + 2, StoredValue::Lifetime::OutlivesStep);
+        }
         rc = run.run();
         if (rc == SQLITE_DONE)
             rc = SQLITE_OK;

@@ -40,17 +40,18 @@ struct Variant
     StoredValue name;
 };
 
-// The steps of making the keys, in this order (NameKeyBuilder). Each of the
-// first and last runs in a write transaction of the caller's.
+// The steps of making the keys (NameKeyBuilder), in this order, each but
+// the second in a write transaction of the caller's.
 //  1. Drops whatever is there under our names and makes the triggers and
 //     the empty tables: from now on, every name written becomes pending.
 int prepare(sqlite3 *db);
-//  2. Reads the names that were there before, in short reads that let other
-//     programs write between them, and finds the variants.
+//  2. Reads the names that are there, in short reads, and finds the variants.
 int collectVariants(sqlite3 *db, std::vector<Variant> &variants, const std::function<bool()> &stopped);
-//  3. Makes the index, stores the variants in the order of the table, and
-//     records the version: the keys are current.
-int finish(sqlite3 *db, std::vector<Variant> &variants);
+//  3. Makes the index.
+int makeIndex(sqlite3 *db);
+//  4. Stores the variants in the order of their table, and records the
+//     version: the keys are current.
+int storeVariants(sqlite3 *db, std::vector<Variant> &variants);
 
 } // namespace NameKeyTables
 

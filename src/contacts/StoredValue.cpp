@@ -57,6 +57,8 @@ StoredValue StoredValue::fromUtf8(const QByteArray &utf8)
 
 StoredValue StoredValue::fromColumn(sqlite3_stmt *statement, int column)
 {
+    // The column's value is read at once on the thread that stepped the
+    // statement, which is all SQLite asks of it.
     return fromValue(sqlite3_column_value(statement, column));
 }
 
@@ -81,17 +83,23 @@ StoredValue StoredValue::fromValue(sqlite3_value *value)
         stored.m_type = Type::Blob;
         break;
     }
-    // A BLOB's own bytes; for a number, the text SQLite makes of it (read
-    // after the number itself, as it converts the value in place).
-    const void *bytes = stored.m_type == Type::Blob ? sqlite3_value_blob(value) : sqlite3_value_text(value);
-    stored.m_bytes = QByteArray(static_cast<const char *>(bytes), bytes ? sqlite3_value_bytes(value) : 0);
+    stored.m_bytes = bytesOf(value).toByteArray();
     return stored;
 }
 
-void StoredValue::bind(sqlite3_stmt *statement, int index) const
+QByteArrayView StoredValue::bytesOf(sqlite3_value *value)
+{
+    // A BLOB's own bytes; for a number, the text SQLite makes of it (read
+    // after the number itself, as it converts the value in place).
+    const void *bytes = sqlite3_value_type(value) == SQLITE_BLOB ? sqlite3_value_blob(value) : sqlite3_value_text(value);
+    return QByteArrayView(static_cast<const char *>(bytes), bytes ? sqlite3_value_bytes(value) : 0);
+}
+
+void StoredValue::bind(sqlite3_stmt *statement, int index, Lifetime lifetime) const
 {
     // A non-null pointer even for no bytes: SQLite binds a null pointer as NULL.
     const char *bytes = m_bytes.isNull() ? "" : m_bytes.constData();
+    const auto destructor = lifetime == Lifetime::Copied ? SQLITE_TRANSIENT : SQLITE_STATIC;
     switch (m_type) {
     case Type::Null:
         sqlite3_bind_null(statement, index);
@@ -103,10 +111,10 @@ void StoredValue::bind(sqlite3_stmt *statement, int index) const
         sqlite3_bind_double(statement, index, m_real);
         break;
     case Type::Text:
-        sqlite3_bind_text(statement, index, bytes, int(m_bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, index, bytes, int(m_bytes.size()), destructor);
         break;
     case Type::Blob:
-        sqlite3_bind_blob(statement, index, bytes, int(m_bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(statement, index, bytes, int(m_bytes.size()), destructor);
         break;
     }
 }

@@ -3,6 +3,7 @@
 #include "contacts/ContactRecord.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -28,8 +29,14 @@ public:
     static StoredValue fromColumn(sqlite3_stmt *statement, int column);
     static StoredValue fromValue(sqlite3_value *value);
 
-    // Binds the value unchanged: same class, same bytes.
-    void bind(sqlite3_stmt *statement, int index) const;
+    // The bytes that bytes() of the value would hold, without copying them:
+    // valid while the value is not changed or freed.
+    static QByteArrayView bytesOf(sqlite3_value *value);
+
+    // Binds the value unchanged: same class, same bytes. SQLite copies the
+    // bytes unless told the value outlives the statement's next step.
+    enum class Lifetime { Copied, OutlivesStep };
+    void bind(sqlite3_stmt *statement, int index, Lifetime lifetime = Lifetime::Copied) const;
 
     Type type() const { return m_type; }
     // The bytes of a text or BLOB; SQLite's text of a number; empty for NULL.
