@@ -213,8 +213,9 @@ bool needsLook(const StoredValue &name)
 
 QString needsLookSql(const QString &value)
 {
-    // GLOB never matches a BLOB (SQLITE_LIKE_DOESNT_MATCH_BLOBS).
-    return QStringLiteral("(typeof(%1) = 'blob' OR %1 GLOB '*[^ -~]*')").arg(value);
+    // GLOB never matches a BLOB (SQLITE_LIKE_DOESNT_MATCH_BLOBS), and reads
+    // a text only up to its first NUL.
+    return QStringLiteral("(typeof(%1) = 'blob' OR %1 GLOB '*[^ -~]*' OR instr(%1, char(0)) > 0)").arg(value);
 }
 
 qint32 keyHash(const QString &key)
