@@ -186,14 +186,6 @@ void resetPeakResident()
         clear.write("5");
 }
 
-QString selectColumns()
-{
-    QStringList columns{QStringLiteral("rowid")};
-    for (const QString &name : contactFieldNames())
-        columns.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    return columns.join(QStringLiteral(", "));
-}
-
 // ---- the files
 
 QString createTableSql()
@@ -292,7 +284,7 @@ struct RawConnection
         // Through the index the store's keys add, by the name as stored.
         const QByteArray select = QStringLiteral("SELECT %1 FROM Table1 WHERE lower(rtrim(\"Name\")) = lower(rtrim(?1)) "
                                                  "ORDER BY rowid LIMIT 1")
-                                      .arg(selectColumns())
+                                      .arg(QStringLiteral("rowid, ") + contactFieldList())
                                       .toUtf8();
         sqlite3_prepare_v2(db, select.constData(), -1, &lookup, nullptr);
         sqlite3_prepare_v2(db, "INSERT INTO Table1 VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)", -1, &insert, nullptr);

@@ -62,25 +62,6 @@ inline QString untypedTableSql()
                           "\"Office address\", \"Office Phone Number\", \"Email Address\", \"Website Address\");");
 }
 
-// Every row of Table1 exactly as stored, in view order.
-inline QList<StoredRecord> storedRecords(const QString &path)
-{
-    QList<StoredRecord> records;
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT * FROM Table1 ORDER BY rowid", -1, &statement, nullptr);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        StoredRecord record;
-        for (int i = 0; i < ContactFieldCount; ++i)
-            record[i] = StoredValue::fromColumn(statement, i);
-        records.append(record);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return records;
-}
-
 inline QString sqlText(const QString &text)
 {
     QString quoted = text;
@@ -140,6 +121,21 @@ inline QList<QList<StoredValue>> storedRows(sqlite3 *db, const char *sql)
     }
     sqlite3_finalize(statement);
     return rows;
+}
+
+// Every row of Table1 exactly as stored, in view order.
+inline QList<StoredRecord> storedRecords(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    QList<StoredRecord> records;
+    for (const QList<StoredValue> &row : storedRows(db, "SELECT * FROM Table1 ORDER BY rowid")) {
+        StoredRecord record;
+        std::copy(row.begin(), row.end(), record.begin());
+        records.append(record);
+    }
+    sqlite3_close(db);
+    return records;
 }
 
 // What is wrong with the name keys of a file whose keys are made: every

@@ -36,14 +36,6 @@ void bindUtf8(sqlite3_stmt *statement, int index, const QByteArray &text)
     sqlite3_bind_text(statement, index, text.isEmpty() ? "" : text.constData(), int(text.size()), SQLITE_STATIC);
 }
 
-QString columnList()
-{
-    QStringList columns;
-    for (const QString &name : contactFieldNames())
-        columns.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    return columns.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 ContactBatch::~ContactBatch()
@@ -95,7 +87,7 @@ bool ContactBatch::prepare()
     for (int i = 0; i < ContactFieldCount; ++i)
         placeholders.append(QStringLiteral("?%1").arg(i + 1));
     const QString insert = QStringLiteral("INSERT INTO Table1 (%1) VALUES (%2)")
-                               .arg(columnList(), placeholders.join(QStringLiteral(", ")));
+                               .arg(contactFieldList(), placeholders.join(QStringLiteral(", ")));
     // The name through the index of the name keys.
     QStringList equal{QStringLiteral("(lower(rtrim(\"Name\")) = lower(rtrim(?1)) AND +\"Name\" = ?1 "
                                      "OR lower(rtrim(\"Name\")) IS NULL AND ?1 = '')")};
@@ -114,7 +106,7 @@ bool ContactBatch::readFingerprints()
 {
     SqliteStatement all;
     int rc = all.prepare(m_database.handle(),
-                         QStringLiteral("SELECT %1 FROM Table1").arg(columnList()));
+                         QStringLiteral("SELECT %1 FROM Table1").arg(contactFieldList()));
     if (rc != SQLITE_OK)
         return fail(tr("Could not read the stored contacts"), rc);
     sqlite3_stmt *statement = all.handle();

@@ -9,17 +9,9 @@
 
 namespace {
 
-QString quotedFieldList(const QString &pattern)
-{
-    QStringList parts;
-    for (const QString &name : contactFieldNames())
-        parts.append(pattern.arg(name));
-    return parts.join(QStringLiteral(", "));
-}
-
 QString selectedColumns()
 {
-    return QStringLiteral("rowid, ") + quotedFieldList(QStringLiteral("\"%1\""));
+    return QStringLiteral("rowid, ") + contactFieldList();
 }
 
 int finished(int rc)
@@ -108,7 +100,7 @@ bool ContactStore::prepareStatements()
         {&m_before, select + QStringLiteral("WHERE rowid < ?1 ORDER BY rowid DESC LIMIT 1")},
         {&m_byId, select + QStringLiteral("WHERE rowid = ?1")},
         {&m_insert, QStringLiteral("INSERT INTO Table1 (%1) VALUES (%2)")
-                        .arg(quotedFieldList(QStringLiteral("\"%1\"")), placeholders.join(QStringLiteral(", ")))},
+                        .arg(contactFieldList(), placeholders.join(QStringLiteral(", ")))},
         {&m_remove, QStringLiteral("DELETE FROM Table1 WHERE rowid = ?1")},
     };
     for (const auto &entry : statements) {

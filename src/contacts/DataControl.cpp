@@ -194,9 +194,13 @@ void DataControl::fillBox(int field)
     if (!box)
         return;
     bool shortened = false;
-    m_shown[field] = m_recordset->currentRecord()[field].shownText(LongestShownText, &shortened);
+    const QString shown = m_recordset->currentRecord()[field].shownText(LongestShownText, &shortened);
+    box->setText(shown);
+    // What the box holds is what a save compares with: a box that could not
+    // take the whole text does not count as changed, and is not saved.
+    m_shown[field] = box->text();
+    shortened = shortened || m_shown[field] != shown;
     m_shortened[field] = shortened;
-    box->setText(m_shown[field]);
     box->setReadOnly(m_locked || shortened);
     box->setToolTip(shortened ? tr("Shown shortened: this field holds more than %L1 characters, too many to show "
                                    "or edit here. It stays as it is when the contact is saved.")

@@ -50,11 +50,6 @@ NameIndex::NameIndex() = default;
 
 NameIndex::~NameIndex() = default;
 
-QString NameIndex::schemeVersion()
-{
-    return NameKeyTables::schemeVersion();
-}
-
 bool NameIndex::attach(ContactDatabase &database, Building building)
 {
     m_writer.reset();
@@ -99,10 +94,10 @@ bool NameIndex::attach(ContactDatabase &database, Building building)
     // Names other programs wrote: Find folds them as it reads until they
     // are keyed.
     if (hasPendingNames(db)) {
-        if (!here)
+        if (here)
+            NameKeyBuilder::buildNow(db);
+        else
             m_builder = NameKeyBuilder::start(database.path());
-        else if (NameKeyBuilder::buildNow(db) != SQLITE_OK)
-            return true; // tried again at the next opening
     }
     return true;
 }

@@ -51,7 +51,8 @@ class NameKeyWriter;
 // wrote names. A file without current keys (made in the shell, restored
 // from an older copy) gets them made by a NameKeyBuilder, in the
 // background, while Find folds every name that is not plain ASCII as it
-// reads: slower, never wrong. A file that may not be written is always read
+// reads: slower, never wrong. (A file of a few megabytes gets them at once:
+// that takes milliseconds.) A file that may not be written is always read
 // that way.
 class NameIndex
 {
@@ -96,8 +97,6 @@ public:
     int updateKeys(const std::vector<StoredValue> &names);
     int updatePendingKeys();
 
-    // The folding version recorded with the keys.
-    static QString schemeVersion();
     // How many names Find could not find through the keys (neither keyed nor
     // pending); nothing when the keys are not current or could not be read.
     static std::optional<qint64> unkeyedNames(sqlite3 *db);

@@ -12,9 +12,10 @@
 namespace {
 
 // How long the builder waits for another program's lock at each step, and
-// how often it tries again after waiting in vain.
+// how often it tries again after waiting in vain; in the caller's thread,
+// one wait is enough.
 constexpr int BusyTimeoutMs = 5000;
-constexpr int Attempts = 5;
+constexpr int AttemptsInBackground = 5;
 
 bool isBusy(int rc)
 {
@@ -113,7 +114,7 @@ std::shared_ptr<NameKeyBuilder> NameKeyBuilder::start(const QString &path)
 
 int NameKeyBuilder::buildNow(sqlite3 *db)
 {
-    return build(db, [] { return false; });
+    return build(db, 1, [] { return false; });
 }
 
 NameKeyBuilder::NameKeyBuilder(const QString &path) : m_path(path) {}
@@ -142,10 +143,10 @@ bool NameKeyBuilder::isFinished() const
     return m_finished;
 }
 
-int NameKeyBuilder::build(sqlite3 *db, const std::function<bool()> &stopped)
+int NameKeyBuilder::build(sqlite3 *db, int attempts, const std::function<bool()> &stopped)
 {
     int rc = SQLITE_OK;
-    for (int attempt = 1; attempt <= Attempts && !stopped(); ++attempt) {
+    for (int attempt = 1; attempt <= attempts && !stopped(); ++attempt) {
         rc = buildOnce(db, stopped);
         if (!isBusy(rc))
             break;
@@ -177,7 +178,7 @@ void NameKeyBuilder::run()
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_db = db;
         }
-        build(db, [this] { return m_stop.load(); });
+        build(db, AttemptsInBackground, [this] { return m_stop.load(); });
     }
     {
         const std::lock_guard<std::mutex> lock(m_mutex);

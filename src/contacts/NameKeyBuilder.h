@@ -40,7 +40,7 @@ private:
     explicit NameKeyBuilder(const QString &path);
     void run();
     bool isFinished() const;
-    static int build(sqlite3 *db, const std::function<bool()> &stopped);
+    static int build(sqlite3 *db, int attempts, const std::function<bool()> &stopped);
 
     QString m_path;
     std::thread m_thread;

@@ -15,14 +15,6 @@
 
 namespace {
 
-QString fieldList()
-{
-    QStringList fields;
-    for (const QString &name : contactFieldNames())
-        fields.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    return fields.join(QStringLiteral(", "));
-}
-
 // A name in backups/ that no copy has yet.
 QString unusedCopyPath(const QString &database)
 {
@@ -68,7 +60,7 @@ int rebuildTable(sqlite3 *db, qint64 &contacts)
         if (rc != SQLITE_DONE)
             return rc;
     }
-    const QString fields = fieldList();
+    const QString fields = contactFieldList();
     const QStringList steps = {
         QStringLiteral("CREATE TABLE merivo_converted_table1(%1)").arg(fields),
         QStringLiteral("INSERT INTO merivo_converted_table1(rowid, %1) SELECT rowid, %1 FROM Table1").arg(fields),
