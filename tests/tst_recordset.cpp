@@ -4,7 +4,6 @@
 #include "NameFoldingCases.h"
 
 #include "contacts/DatabaseBackup.h"
-#include "contacts/NameKeyTables.h"
 #include "contacts/Recordset.h"
 
 #include <QSignalSpy>
