@@ -187,7 +187,7 @@ void RecordForm::tellUnsavedWorkDropped()
         program().dialogs().messageBox(tr("The new contact was not saved."), MsgBox::OkOnly, tr("Not Saved"));
         break;
     case Recordset::EditMode::Editing: {
-        const QString name = Data1->Recordset()->currentValues()[fieldIndex(ContactField::Name)];
+        const QString name = Data1->Recordset()->currentRecord()[fieldIndex(ContactField::Name)].text();
         program().dialogs().messageBox(tr("The changes to %1 were not saved.").arg(name), MsgBox::OkOnly,
                                        tr("Not Saved"));
         break;
