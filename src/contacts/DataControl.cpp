@@ -131,8 +131,16 @@ QString DataControl::lastError() const
 void DataControl::bind(ContactField field, QLineEdit *box)
 {
     m_boxes[fieldIndex(field)] = box;
-    if (box)
-        box->setText(m_recordset->currentValues()[fieldIndex(field)]);
+    fillBox(fieldIndex(field));
+}
+
+void DataControl::setBoxesLocked(bool locked)
+{
+    m_locked = locked;
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        if (m_boxes[i])
+            m_boxes[i]->setReadOnly(m_locked || m_shortened[i]);
+    }
 }
 
 bool DataControl::UpdateRecord()
@@ -176,17 +184,34 @@ void DataControl::showCurrentRecord()
 
 void DataControl::fillBoxes()
 {
-    const ContactValues &values = m_recordset->currentValues();
-    for (int i = 0; i < ContactFieldCount; ++i) {
-        if (m_boxes[i])
-            m_boxes[i]->setText(values[i]);
-    }
+    for (int i = 0; i < ContactFieldCount; ++i)
+        fillBox(i);
+}
+
+void DataControl::fillBox(int field)
+{
+    QLineEdit *box = m_boxes[field];
+    if (!box)
+        return;
+    bool shortened = false;
+    const QString shown = m_recordset->currentRecord()[field].shownText(LongestShownText, &shortened);
+    box->setText(shown);
+    // What the box holds is what a save compares with: a box that could not
+    // take the whole text does not count as changed, and is not saved.
+    m_shown[field] = box->text();
+    shortened = shortened || m_shown[field] != shown;
+    m_shortened[field] = shortened;
+    box->setReadOnly(m_locked || shortened);
+    box->setToolTip(shortened ? tr("Shown shortened: this field holds more than %L1 characters, too many to show "
+                                   "or edit here. It stays as it is when the contact is saved.")
+                                    .arg(LongestShownText)
+                              : QString());
 }
 
 void DataControl::putBoxesIntoBuffer()
 {
     for (int i = 0; i < ContactFieldCount; ++i) {
-        if (m_boxes[i])
+        if (m_boxes[i] && !m_shortened[i] && m_boxes[i]->text() != m_shown[i])
             m_recordset->setValue(static_cast<ContactField>(i), m_boxes[i]->text());
     }
 }

@@ -123,13 +123,13 @@ RecordForm::RecordForm(Program &program, const QString &name, const RecordFormSt
         box->setAccessibleName((*labels[i])->text().chopped(1)); // the label's caption without its colon
         (*labels[i])->setBuddy(box);
         setFixedColour(box, QPalette::Base, boxBackground);
-        box->setReadOnly(true);
         limitTyping(box, row.field == ContactField::Name      ? style.nameLimit
                          : row.field == ContactField::Address ? style.addressLimit
                                                               : 0);
         *boxes[i] = box;
         Data1->bind(row.field, box);
     }
+    setTextBoxesLocked(true);
     for (int i = 1; i < ContactFieldCount; ++i)
         setTabOrder(*boxes[i - 1], *boxes[i]);
 
@@ -184,7 +184,7 @@ void RecordForm::tellUnsavedWorkDropped()
         program().dialogs().messageBox(tr("The new contact was not saved."), MsgBox::OkOnly, tr("Not Saved"));
         break;
     case Recordset::EditMode::Editing: {
-        const QString name = Data1->Recordset()->currentValues()[fieldIndex(ContactField::Name)];
+        const QString name = Data1->Recordset()->currentRecord()[fieldIndex(ContactField::Name)].text();
         program().dialogs().messageBox(tr("The changes to %1 were not saved.").arg(name), MsgBox::OkOnly,
                                        tr("Not Saved"));
         break;
@@ -223,8 +223,7 @@ void RecordForm::limitTyping(QLineEdit *box, int formLimit)
 
 void RecordForm::setTextBoxesLocked(bool locked)
 {
-    for (QLineEdit *box : textBoxes())
-        box->setReadOnly(locked);
+    Data1->setBoxesLocked(locked);
 }
 
 CommandButton *RecordForm::addCommandButton(QWidget *container, const QString &name, const QString &caption,

@@ -51,6 +51,7 @@ public:
     qint64 int64At(int column) const;
     // NULL reads as an empty text.
     QString textAt(int column) const;
+    sqlite3_stmt *handle() const { return m_statement; }
 
 private:
     sqlite3_stmt *m_statement;

@@ -46,21 +46,17 @@ bool DatabaseCheck::run(const QString &path)
         single(db, "SELECT count(*) FROM Table1 WHERE trim(ifnull(\"Name\", '')) = ''").value_or(QStringLiteral("?"));
     const QString names =
         single(db, "SELECT count(DISTINCT \"Name\") FROM Table1 WHERE \"Name\" IS NOT NULL").value_or(QStringLiteral("?"));
-    const std::optional<QString> scheme = single(db, "SELECT version FROM merivo_name_scheme");
     // Names neither keyed nor waiting to be: Find would not find them.
-    const std::optional<QString> unkeyed = single(
-        db, "SELECT count(*) FROM (SELECT DISTINCT \"Name\" AS name FROM Table1 WHERE \"Name\" IS NOT NULL) "
-            "WHERE name NOT IN (SELECT name FROM merivo_name_variant) "
-            "AND name NOT IN (SELECT name FROM merivo_name_pending)");
+    const std::optional<qint64> unkeyed = NameIndex::unkeyedNames(db);
     sqlite3_close_v2(db);
 
     m_report.append(tr("%1: no problems found.").arg(path));
     m_report.append(tr("Contacts: %1 (without a name: %2).").arg(contacts, unnamed));
     m_report.append(tr("Different names: %1.").arg(names));
-    if (scheme != NameIndex::schemeVersion()) {
+    if (!unkeyed) {
         m_report.append(tr("Name keys: to be made when Merivo next opens the file."));
-    } else if (unkeyed && unkeyed->toLongLong() > 0) {
-        m_problem = tr("%1: %2 names have no name key, so Find cannot find them.").arg(path, *unkeyed);
+    } else if (*unkeyed > 0) {
+        m_problem = tr("%1: %2 names have no name key, so Find cannot find them.").arg(path).arg(*unkeyed);
         return false;
     } else {
         m_report.append(tr("Name keys: up to date."));

@@ -5,6 +5,7 @@
 #include "contacts/ProtectedFiles.h"
 #include "files/AtomicFile.h"
 #include "merivo_config.h"
+#include "tool/ColumnConversion.h"
 #include "tool/ContactExport.h"
 #include "tool/ContactImport.h"
 #include "tool/DatabaseCheck.h"
@@ -90,6 +91,11 @@ QString MerivoTool::helpText() const
               "      the integrity check; the current database is kept in backups/ first.\n"
               "  check\n"
               "      Runs the integrity check and counts the contacts.\n"
+              "  convert-columns\n"
+              "      For a contact table made by another program with columns of number\n"
+              "      types, which turn a text such as \"007\" into a number: keeps the\n"
+              "      database in backups/, then makes every column keep what is written\n"
+              "      into it. Every stored value stays as it is.\n"
               "\n"
               "Options:\n"
               "  --database PATH     the contact database to work on\n"
@@ -234,6 +240,11 @@ int MerivoTool::runCommand(const QStringList &arguments)
             return status;
         return check();
     }
+    if (command == QLatin1String("convert-columns")) {
+        if ((status = allow(false, false, 0, 0)) != Success)
+            return status;
+        return convertColumns();
+    }
     return fail(tr("unknown command %1. See merivo-tool --help.").arg(command), Usage);
 }
 
@@ -360,5 +371,14 @@ int MerivoTool::check()
     if (!checking.run(m_database))
         return fail(checking.problem());
     say(checking.report());
+    return Success;
+}
+
+int MerivoTool::convertColumns()
+{
+    ColumnConversion conversion;
+    if (!conversion.run(m_database))
+        return fail(conversion.problem());
+    say(conversion.report());
     return Success;
 }

@@ -6,7 +6,8 @@
 
 class QIODevice;
 
-// The commands of merivo-tool: export, import, backup, restore and check.
+// The commands of merivo-tool: export, import, backup, restore, check and
+// convert-columns.
 // Results and exported data go to output; a failure is one plain line on
 // errors. Exit status 0 on success, 1 when a command failed (also when its
 // output could not be written), 2 when the command line was wrong.
@@ -31,6 +32,7 @@ private:
     int backup(const QStringList &files);
     int restore(const QString &file);
     int check();
+    int convertColumns();
 
     // Messages and reports go out with control characters shown escaped:
     // file names and the contents of files must not steer the terminal.
