@@ -12,10 +12,10 @@
 // a contact whose address another program made 50 MB long. A summary with
 // the targets and ratios follows Google Benchmark's own table.
 
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
-#include "contacts/TypedTextLimit.h"
 #include "maintenance/FindByName.h"
+#include "recordform/DataControl.h"
+#include "recordform/TypedTextLimit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

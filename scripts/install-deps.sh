@@ -9,7 +9,7 @@ set -euo pipefail
 
 build=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-tools-dev qt6-l10n-tools  # lupdate: the catalogue of Merivo's texts
   qt6-translations-l10n         # Qt's own texts, such as standard buttons, in the desktop's language
   libsqlite3-dev

@@ -1,6 +1,6 @@
 #include "contacts/DataFolder.h"
 #include "merivo_config.h"
-#include "printing/ReportDefinition.h"
+#include "report/ReportDefinition.h"
 #include "shell/DailyBackup.h"
 #include "shell/MerivoForms.h"
 #include "shell/Module1.h"

@@ -2,7 +2,7 @@
 
 #include "ContactTestTools.h"
 
-#include "contacts/DataControl.h"
+#include "recordform/DataControl.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

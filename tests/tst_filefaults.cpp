@@ -6,9 +6,9 @@
 
 #include "ContactTestTools.h"
 
-#include "contacts/DataControl.h"
 #include "maintenance/frmadd.h"
 #include "maintenance/frmfind.h"
+#include "recordform/DataControl.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"

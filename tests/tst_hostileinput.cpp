@@ -4,12 +4,12 @@
 #include "ContactTestTools.h"
 
 #include "contacts/ContactRecord.h"
-#include "contacts/DataControl.h"
 #include "contacts/NameKey.h"
 #include "contacts/Recordset.h"
 #include "maintenance/FindByName.h"
 #include "maintenance/frmadd.h"
 #include "maintenance/frmfind.h"
+#include "recordform/DataControl.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
 #include "support/WhenModalOpens.h"

@@ -1,7 +1,7 @@
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
 #include "printing/frmPrint.h"
 #include "printing/frmPrintpre.h"
+#include "recordform/DataControl.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"

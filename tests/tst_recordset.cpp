@@ -7,8 +7,6 @@
 #include "contacts/Recordset.h"
 
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -561,8 +559,8 @@ private Q_SLOTS:
         if (trouble == QLatin1String("locked")) {
             QVERIFY(other.lock(m_path));
         } else if (trouble == QLatin1String("full")) {
-            QSqlQuery limit(QSqlDatabase::database(records.connectionName()));
-            QVERIFY(limit.exec(QStringLiteral("PRAGMA max_page_count = 1")));
+            QCOMPARE(sqlite3_exec(records.databaseHandle(), "PRAGMA max_page_count = 1", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
         } else if (trouble == QLatin1String("gone")) {
             QVERIFY(QFile::rename(m_path, m_path + QStringLiteral(".moved")));
         }

@@ -1,5 +1,5 @@
+#include "recordform/RecordForm.h"
 #include "shell/MDIMain.h"
-#include "contacts/RecordForm.h"
 #include "shell/frmabout.h"
 #include "shell/frmlogin.h"
 #include "shell/frmsplash.h"

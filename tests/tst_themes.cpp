@@ -1,9 +1,9 @@
 // Every window is readable whatever the desktop's colours, and the card on
 // paper is dark on white: text is measured in the pixels the forms draw.
 
-#include "contacts/RecordForm.h"
 #include "printing/frmPrint.h"
 #include "printing/frmPrintpre.h"
+#include "recordform/RecordForm.h"
 #include "shell/frmsplash.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"

@@ -65,7 +65,7 @@ public:
     // Waits until name keys being made in the background are done.
     bool waitForNameKeys(int timeoutMs);
     QString path() const { return m_database.path(); }
-    QString connectionName() const { return m_database.connectionName(); }
+    sqlite3 *databaseHandle() const { return m_database.handle(); }
     QString lastError() const { return m_lastError; }
 
     Lookup first(ContactRow &row);

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactFileCheck.h"
 #include "contacts/ProtectedFiles.h"
+#include "contacts/SqliteConnection.h"
 #include "files/AtomicFile.h"
 #include "files/FileIdentity.h"
 #include "files/PrivateFolder.h"
@@ -70,47 +71,29 @@ QString readOnlyCause(int rc, const QString &path)
     return problem.isEmpty() ? DatabaseBackup::tr("SQLite could open it for reading only") : problem;
 }
 
+// A connection to the source or the target of a copy, telling its
+// failures in the words of a copy.
 struct Connection
 {
-    sqlite3 *db = nullptr;
+    SqliteConnection sqlite;
     QString path;
-
-    Connection() = default;
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-    ~Connection() { close(); }
 
     int open(const QString &file, int flags)
     {
-        close();
         path = file;
-        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, flags, nullptr);
-        if (db) {
-            sqlite3_extended_result_codes(db, 1);
-            sqlite3_busy_timeout(db, DatabaseBackup::BusyTimeoutMs);
-        }
-        return rc;
+        return sqlite.open(file, flags, DatabaseBackup::BusyTimeoutMs);
     }
-    void close()
-    {
-        sqlite3_close_v2(db);
-        db = nullptr;
-    }
+    sqlite3 *db() const { return sqlite.handle(); }
     QString message(int rc) const
     {
         switch (rc & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             return DatabaseBackup::tr("the database is locked by another program");
-        case SQLITE_FULL:
-            return DatabaseBackup::tr("the disk is full");
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-            return DatabaseBackup::tr("the database file is damaged");
         case SQLITE_READONLY:
             return readOnlyCause(rc, path);
         default:
-            return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            return sqlite.reason(rc);
         }
     }
     // The first column of the first row of a query, or an empty text.
@@ -118,7 +101,7 @@ struct Connection
     {
         sqlite3_stmt *statement = nullptr;
         QByteArray result;
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db(), sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
             result = reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
         sqlite3_finalize(statement);
         return result;
@@ -171,8 +154,8 @@ bool backupInto(sqlite3 *from, const QString &path, const QString &target, QStri
     if (rc == SQLITE_OK) {
         // The file is not in use yet and is flushed once complete: no
         // journal and no syncing while it is written.
-        sqlite3_exec(to.db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-        rc = runBackup(from, to.db, PagesPerStep);
+        to.sqlite.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+        rc = runBackup(from, to.db(), PagesPerStep);
     }
     if (rc != SQLITE_OK)
         return setError(error, DatabaseBackup::tr("Could not write %1: %2").arg(target, to.message(rc)));
@@ -244,7 +227,7 @@ bool writeCopy(const QString &source, const QString &target, DatabaseBackup::Con
         const int rc = openSource(from, source);
         if (rc != SQLITE_OK)
             return setError(error, DatabaseBackup::tr("Could not read %1: %2").arg(source, from.message(rc)));
-        if (!backupInto(from.db, file.writePath(), target, error))
+        if (!backupInto(from.db(), file.writePath(), target, error))
             return false;
     } else if (written && !copyBytes(source, *file.device(), target, error)) {
         return false;
@@ -309,7 +292,7 @@ bool DatabaseBackup::verify(const QString &path, QString *problem)
     // row of many lines.
     QStringList problems;
     sqlite3_stmt *check = nullptr;
-    rc = sqlite3_prepare_v2(db.db, QByteArray("PRAGMA integrity_check(" + QByteArray::number(MostProblems) + ')'), -1,
+    rc = sqlite3_prepare_v2(db.db(), QByteArray("PRAGMA integrity_check(" + QByteArray::number(MostProblems) + ')'), -1,
                             &check, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(check)) == SQLITE_ROW) {
         rc = SQLITE_OK;
@@ -370,12 +353,12 @@ bool DatabaseBackup::replaceContents(const QString &source, const QString &targe
         Connection to;
         rc = to.open(target, SQLITE_OPEN_READWRITE);
         if (rc == SQLITE_OK) {
-            sqlite3_exec(to.db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+            to.sqlite.exec("PRAGMA synchronous=FULL");
             // In WAL mode the page size is fixed; the rollback journal lets
             // the copy bring its own, which needs nobody else to have the
             // file open.
             if (to.single("PRAGMA journal_mode") == "wal")
-                sqlite3_exec(to.db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+                to.sqlite.exec("PRAGMA journal_mode=DELETE");
             const QByteArray pageSize = from.single("PRAGMA page_size");
             const QByteArray targetPageSize = to.single("PRAGMA page_size");
             if (to.single("PRAGMA journal_mode") == "wal" && pageSize != targetPageSize) {
@@ -385,7 +368,7 @@ bool DatabaseBackup::replaceContents(const QString &source, const QString &targe
                                            .arg(target, QString::fromLatin1(targetPageSize),
                                                 QString::fromLatin1(pageSize)));
             }
-            rc = runBackup(from.db, to.db, -1);
+            rc = runBackup(from.db(), to.db(), -1);
         }
         if (rc == SQLITE_OK)
             return true;
@@ -399,7 +382,7 @@ bool DatabaseBackup::replaceContents(const QString &source, const QString &targe
         return false;
     AtomicFile file(target);
     if (file.open()) {
-        if (!backupInto(from.db, file.writePath(), target, error))
+        if (!backupInto(from.db(), file.writePath(), target, error))
             return false;
         // What SQLite kept beside the old file would be played back into the new one.
         for (const QString &companion : ProtectedFiles::companions(file.finalPath()))

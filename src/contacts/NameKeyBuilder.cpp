@@ -1,8 +1,7 @@
 #include "contacts/NameKeyBuilder.h"
 
 #include "contacts/NameKeyTables.h"
-
-#include <QFile>
+#include "contacts/SqliteConnection.h"
 
 #include <sqlite3.h>
 
@@ -36,16 +35,13 @@ int inWriteTransaction(sqlite3 *db, const std::function<int()> &work)
 int collectOnOwnConnection(sqlite3 *writer, std::vector<NameKeyTables::Variant> &variants,
                            const std::function<bool()> &stopped)
 {
-    sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(sqlite3_db_filename(writer, "main"), &db, SQLITE_OPEN_READONLY, nullptr);
+    SqliteConnection reader;
+    int rc = reader.open(QByteArray(sqlite3_db_filename(writer, "main")), SQLITE_OPEN_READONLY, BusyTimeoutMs);
     if (rc == SQLITE_OK) {
-        sqlite3_extended_result_codes(db, 1);
-        sqlite3_busy_timeout(db, BusyTimeoutMs);
         // Pages read straight from the file, not copied for each read.
-        sqlite3_exec(db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
-        rc = NameKeyTables::collectVariants(db, variants, stopped);
+        reader.exec("PRAGMA mmap_size=1073741824");
+        rc = NameKeyTables::collectVariants(reader.handle(), variants, stopped);
     }
-    sqlite3_close_v2(db);
     return rc;
 }
 
@@ -156,10 +152,11 @@ int NameKeyBuilder::build(sqlite3 *db, int attempts, const std::function<bool()>
 
 void NameKeyBuilder::run()
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_extended_result_codes(db, 1);
-        // Waits for other programs' locks, unless asked to stop.
+    SqliteConnection connection;
+    // No busy timeout: the handler below waits for other programs' locks,
+    // unless asked to stop.
+    if (connection.open(m_path, SQLITE_OPEN_READWRITE, 0) == SQLITE_OK) {
+        sqlite3 *db = connection.handle();
         sqlite3_busy_handler(
             db,
             [](void *self, int count) {
@@ -172,8 +169,7 @@ void NameKeyBuilder::run()
         // The index is made in one transaction: it stays in memory until the
         // commit, so that other connections may go on reading meanwhile. (A
         // larger cache than the default makes SQLite sort more slowly.)
-        sqlite3_exec(db, "PRAGMA synchronous=FULL; PRAGMA cache_spill=OFF; PRAGMA mmap_size=1073741824", nullptr,
-                     nullptr, nullptr);
+        connection.exec("PRAGMA synchronous=FULL; PRAGMA cache_spill=OFF; PRAGMA mmap_size=1073741824");
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_db = db;
@@ -183,7 +179,7 @@ void NameKeyBuilder::run()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_db = nullptr;
-        sqlite3_close_v2(db);
+        connection.close();
         m_finished = true;
     }
     m_finishedChanged.notify_all();

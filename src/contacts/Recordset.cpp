@@ -48,9 +48,9 @@ QString Recordset::databasePath() const
     return m_store->path();
 }
 
-QString Recordset::connectionName() const
+sqlite3 *Recordset::databaseHandle() const
 {
-    return m_store->connectionName();
+    return m_store->databaseHandle();
 }
 
 bool Recordset::searchesByIndex() const

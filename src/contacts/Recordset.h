@@ -52,7 +52,9 @@ public:
     bool isOpen() const;
     bool isReadOnly() const;
     QString databasePath() const;
-    QString connectionName() const;
+    // The store's own SQLite connection, for what holds per connection
+    // (such as a limit on the file's size).
+    sqlite3 *databaseHandle() const;
     // False while name keys are being made, and for a read-only file
     // without them (see NameIndex).
     bool searchesByIndex() const;

@@ -11,7 +11,8 @@ struct sqlite3_stmt;
 // not a byte order mark.
 QString textFromUtf8(QByteArrayView utf8);
 
-// A statement prepared once on a connection and run many times.
+// A statement prepared once on a connection (see SqliteConnection) and run
+// many times.
 class SqliteStatement
 {
 public:

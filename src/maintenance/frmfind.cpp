@@ -1,8 +1,8 @@
 #include "frmfind.h"
 
 #include "FindByName.h"
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
+#include "recordform/DataControl.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Fonts.h"

@@ -1,9 +1,9 @@
 #include "ReportWindow.h"
 
 #include "PdfExport.h"
-#include "Report.h"
 #include "ReportPageView.h"
-#include "ReportPdf.h"
+#include "report/Report.h"
+#include "report/ReportPdf.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/Printer.h"
 #include "toolkit/WindowTitle.h"

@@ -1,7 +1,7 @@
 #include "MDIMain.h"
 
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
+#include "report/ReportDefinition.h"
 #include "toolkit/Program.h"
 #include "toolkit/Twips.h"
 

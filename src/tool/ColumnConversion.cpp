@@ -1,15 +1,13 @@
 #include "tool/ColumnConversion.h"
 
-#include "contacts/ContactDatabase.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/DatabaseBackup.h"
 #include "contacts/NumericColumns.h"
+#include "contacts/SqliteConnection.h"
 #include "contacts/SqliteStatement.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -89,18 +87,16 @@ bool ColumnConversion::run(const QString &path)
     if (!DatabaseBackup::verify(path, &m_problem))
         return false;
 
-    sqlite3 *db = nullptr;
-    const auto closeDb = qScopeGuard([&db] { sqlite3_close_v2(db); });
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    SqliteConnection connection;
+    int rc = connection.open(path, SQLITE_OPEN_READWRITE, DatabaseBackup::BusyTimeoutMs);
     const auto failed = [&](const QString &what) {
-        m_problem = tr("%1: %2 (%3)").arg(what, ContactDatabase::reason(rc, db), path);
+        m_problem = tr("%1: %2 (%3)").arg(what, connection.reason(rc), path);
         return false;
     };
     if (rc != SQLITE_OK)
         return failed(tr("Could not open the contact database"));
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, DatabaseBackup::BusyTimeoutMs);
-    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    connection.exec("PRAGMA synchronous=FULL");
+    sqlite3 *db = connection.handle();
 
     NumericColumns numeric;
     if ((rc = numeric.read(db)) != SQLITE_OK)

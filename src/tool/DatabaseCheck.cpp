@@ -3,9 +3,9 @@
 #include "contacts/DatabaseBackup.h"
 #include "contacts/NameIndex.h"
 #include "contacts/ProtectedFiles.h"
+#include "contacts/SqliteConnection.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -34,13 +34,12 @@ bool DatabaseCheck::run(const QString &path)
     if (!DatabaseBackup::verify(path, &m_problem))
         return false;
 
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        m_problem = tr("Could not read %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
-        sqlite3_close_v2(db);
+    SqliteConnection connection;
+    if (connection.open(path, SQLITE_OPEN_READONLY, DatabaseBackup::BusyTimeoutMs) != SQLITE_OK) {
+        m_problem = tr("Could not read %1: %2").arg(path, connection.errorText());
         return false;
     }
-    sqlite3_busy_timeout(db, DatabaseBackup::BusyTimeoutMs);
+    sqlite3 *db = connection.handle();
     const QString contacts = single(db, "SELECT count(*) FROM Table1").value_or(QStringLiteral("?"));
     const QString unnamed =
         single(db, "SELECT count(*) FROM Table1 WHERE trim(ifnull(\"Name\", '')) = ''").value_or(QStringLiteral("?"));
@@ -48,7 +47,7 @@ bool DatabaseCheck::run(const QString &path)
         single(db, "SELECT count(DISTINCT \"Name\") FROM Table1 WHERE \"Name\" IS NOT NULL").value_or(QStringLiteral("?"));
     // Names neither keyed nor waiting to be: Find would not find them.
     const std::optional<qint64> unkeyed = NameIndex::unkeyedNames(db);
-    sqlite3_close_v2(db);
+    connection.close();
 
     m_report.append(tr("%1: no problems found.").arg(path));
     m_report.append(tr("Contacts: %1 (without a name: %2).").arg(contacts, unnamed));

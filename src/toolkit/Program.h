@@ -50,7 +50,6 @@ public:
     }
     bool isOpen(const QString &name) const { return form(name) != nullptr; }
     bool isVisible(const QString &name) const;
-    bool hasEnded() const { return m_ended; }
 
 Q_SIGNALS:
     // No window of the program is visible any more: the run is over.

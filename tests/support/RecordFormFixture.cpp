@@ -1,8 +1,8 @@
 #include "RecordFormFixture.h"
 
-#include "contacts/DataControl.h"
-#include "contacts/RecordForm.h"
 #include "contacts/Recordset.h"
+#include "recordform/DataControl.h"
+#include "recordform/RecordForm.h"
 
 #include <QDir>
 #include <QPushButton>

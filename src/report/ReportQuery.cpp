@@ -1,6 +1,8 @@
 #include "ReportQuery.h"
 
 #include "ReportDefinition.h"
+#include "contacts/SqliteConnection.h"
+#include "contacts/SqliteStatement.h"
 
 #include <QCollator>
 #include <QDir>
@@ -20,20 +22,6 @@ QString quotedName(const QString &name)
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
-
-// Closes the connection however the query ends.
-struct Connection
-{
-    sqlite3 *db = nullptr;
-    ~Connection() { sqlite3_close_v2(db); }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(db)); }
-};
-
-struct Statement
-{
-    sqlite3_stmt *statement = nullptr;
-    ~Statement() { sqlite3_finalize(statement); }
-};
 
 QString columnText(sqlite3_stmt *statement, int column)
 {
@@ -82,15 +70,14 @@ struct TableFields
 TableFields tableFields(sqlite3 *db, const QString &table)
 {
     TableFields fields;
-    Statement info;
-    const QString sql = QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(table));
-    if (sqlite3_prepare16_v2(db, sql.utf16(), -1, &info.statement, nullptr) != SQLITE_OK) {
+    SqliteStatement info;
+    if (info.prepare(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(table))) != SQLITE_OK) {
         fields.error = QString::fromUtf8(sqlite3_errmsg(db));
         return fields;
     }
     int rc;
-    while ((rc = sqlite3_step(info.statement)) == SQLITE_ROW)
-        fields.names.append(columnText(info.statement, 1));
+    while ((rc = sqlite3_step(info.handle())) == SQLITE_ROW)
+        fields.names.append(columnText(info.handle(), 1));
     if (rc != SQLITE_DONE)
         fields.error = QString::fromUtf8(sqlite3_errmsg(db));
     return fields;
@@ -112,16 +99,14 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
 
     // Declared before the connection, which uses it until it closes.
     const QCollator collator = orderCollator(definition.sortCaseSensitive);
-    Connection connection;
+    SqliteConnection connection;
     // Read-only: the report never writes, and a file it cannot write is still read.
-    if (sqlite3_open_v2(definition.databasePath.toUtf8().constData(), &connection.db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_PRIVATECACHE, nullptr)
+    if (connection.open(definition.databasePath, SQLITE_OPEN_READONLY | SQLITE_OPEN_PRIVATECACHE, BusyTimeoutMs)
         != SQLITE_OK) {
-        return failure(connection.db ? connection.error() : tr("out of memory"));
+        return failure(connection.errorText());
     }
-    sqlite3_busy_timeout(connection.db, BusyTimeoutMs);
 
-    const TableFields fields = tableFields(connection.db, definition.table);
+    const TableFields fields = tableFields(connection.handle(), definition.table);
     if (!fields.error.isEmpty())
         return failure(fields.error);
     if (fields.names.isEmpty())
@@ -136,10 +121,10 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
             return failure(tr("the table \"%1\" has no field \"%2\"").arg(definition.table, field));
     }
 
-    if (sqlite3_create_collation_v2(connection.db, OrderCollation, SQLITE_UTF16_ALIGNED,
+    if (sqlite3_create_collation_v2(connection.handle(), OrderCollation, SQLITE_UTF16_ALIGNED,
                                     const_cast<QCollator *>(&collator), compareInOrder, nullptr)
         != SQLITE_OK) {
-        return failure(connection.error());
+        return failure(connection.errorText());
     }
 
     QStringList selected;
@@ -154,18 +139,18 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
         sql += QStringLiteral(" ORDER BY rowid");
     }
 
-    Statement select;
-    if (sqlite3_prepare16_v2(connection.db, sql.utf16(), -1, &select.statement, nullptr) != SQLITE_OK)
-        return failure(connection.error());
+    SqliteStatement select;
+    if (select.prepare(connection.handle(), sql) != SQLITE_OK)
+        return failure(connection.errorText());
 
     const int columns = int(definition.columns.size());
     auto rows = std::make_shared<ReportRows>(columns);
     int rc;
-    while ((rc = sqlite3_step(select.statement)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(select.handle())) == SQLITE_ROW) {
         for (int column = 0; column < columns; ++column)
-            rows->append(columnText(select.statement, column));
+            rows->append(columnText(select.handle(), column));
     }
     if (rc != SQLITE_DONE)
-        return failure(connection.error());
+        return failure(connection.errorText());
     return {rows, QString()};
 }

@@ -1,10 +1,10 @@
 #include "RecordForm.h"
 
-#include "ContactDatabase.h"
-#include "ContactRecord.h"
 #include "DataControl.h"
-#include "Recordset.h"
 #include "TypedTextLimit.h"
+#include "contacts/ContactDatabase.h"
+#include "contacts/ContactRecord.h"
+#include "contacts/Recordset.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Fonts.h"

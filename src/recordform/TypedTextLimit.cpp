@@ -1,4 +1,4 @@
-#include "contacts/TypedTextLimit.h"
+#include "recordform/TypedTextLimit.h"
 
 #include <QLineEdit>
 

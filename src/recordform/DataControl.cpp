@@ -1,4 +1,4 @@
-#include "contacts/DataControl.h"
+#include "recordform/DataControl.h"
 
 #include "toolkit/LongText.h"
 
@@ -98,9 +98,9 @@ DataControl::DataControl(QWidget *parent)
             [this]() { navigate(m_recordset->MoveNext(::Recordset::AtEdge::Stay)); });
     connect(m_last, &QToolButton::clicked, this, [this]() { navigate(m_recordset->MoveLast()); });
 
-    // The bar takes no focus, so that browsing also works from the keyboard
-    // its arrows answer keys wherever the focus is in the window; a hidden
-    // bar answers none.
+    // The arrows take no focus. So that browsing also works from the
+    // keyboard, each answers a key wherever the focus is in the window; a
+    // hidden bar answers none.
     const auto addKey = [this](const QKeySequence &key, QToolButton *arrow) {
         auto *shortcut = new QShortcut(key, this);
         shortcut->setContext(Qt::WindowShortcut);
