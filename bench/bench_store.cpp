@@ -597,8 +597,8 @@ int main(int argc, char **argv)
     findWhileKeying(bench.path, bench.hitCriteria);
 
     // Memory: what one more store adds to a process that has one open
-    // already (the SQL driver loaded, its memory in use), after it has
-    // searched and moved about enough to fill its page cache.
+    // already (SQLite's memory in use), after it has searched and moved
+    // about enough to fill its page cache.
     double storeMb = 0;
     double sqliteMb = 0;
     Recordset firstStore;

@@ -1,7 +1,6 @@
 # `cpack -G DEB` in a build folder makes merivo_VERSION_ARCH.deb of what
 # `cmake --install` installs, under /usr (scripts/package.sh does it all).
-# The libraries the programs link are found by dpkg-shlibdeps; what they
-# load at run time without linking it is named here.
+# The libraries the programs link are found by dpkg-shlibdeps.
 set(MERIVO_MAINTAINER "The Merivo developers <maintainers@merivo.org>")
 
 set(CPACK_GENERATOR DEB)
@@ -24,8 +23,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${MERIVO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's SQLite driver is a plugin: no binary links it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 # merivo-tool reads the databases of older address books with mdb-export.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mdbtools")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -18,10 +18,11 @@ bash scripts/package.sh build-package
 deb=$(echo "$PWD"/build-package/merivo_*.deb)
 [ -f "$deb" ] || fail "no package made"
 dpkg-deb --field "$deb" Depends
-# What the programs link, as dpkg-shlibdeps found it, and the SQLite driver.
-for needed in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libsqlite3-0; do
+# What the programs link, as dpkg-shlibdeps found it; Qt SQL is not used.
+for needed in libqt6widgets6 libsqlite3-0; do
   dpkg-deb --field "$deb" Depends | grep -qE "(^|, )$needed( |,|$)" || fail "the package does not depend on $needed"
 done
+! dpkg-deb --field "$deb" Depends | grep -q libqt6sql6 || fail "the package depends on Qt SQL, which nothing uses"
 if ! findings=$(lintian --fail-on error,warning "$deb" 2>&1); then
   echo "$findings" >&2
   fail "lintian finds errors or warnings"

@@ -11,8 +11,7 @@
 // owner only, and never goes over the database, the files SQLite keeps
 // beside it, or a copy that Merivo keeps (ProtectedFiles).
 //
-// Safe on any thread: each call opens connections of its own (plain SQLite,
-// no Qt SQL connection).
+// Safe on any thread: each call opens connections of its own.
 class DatabaseBackup
 {
     Q_DECLARE_TR_FUNCTIONS(DatabaseBackup)
