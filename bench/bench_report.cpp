@@ -14,13 +14,13 @@
 // Google Benchmark's own table.
 
 #include "contacts/ContactRecord.h"
-#include "printing/Report.h"
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
-#include "printing/ReportDocument.h"
-#include "printing/ReportEngine.h"
-#include "printing/ReportPdf.h"
 #include "printing/ReportWindow.h"
+#include "report/Report.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportDocument.h"
+#include "report/ReportEngine.h"
+#include "report/ReportPdf.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Printer.h"
 

@@ -1,24 +1,47 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and looking at Merivo need.
+# Installs the Debian 12 packages of the lists named, for
+#   build    building and running Merivo (the default)
+#   test     the test suite, the benchmarks and the screenshots
+#   package  making the Debian package and checking it
 # Safe to run again: packages already present are skipped without touching apt.
+#   scripts/install-deps.sh [build] [test] [package]
 set -euo pipefail
 
-packages=(
+build=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libsqlite3-dev sqlite3
-  libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-tools-dev qt6-l10n-tools  # lupdate: the catalogue of Merivo's texts
+  qt6-translations-l10n         # Qt's own texts, such as standard buttons, in the desktop's language
+  libsqlite3-dev
+  qtkeychain-qt6-dev            # merivo-tool keeps sync passwords in the desktop's keyring
+)
+test=(
+  libbenchmark-dev sqlite3
   xvfb xauth xdotool imagemagick openbox x11-utils
+  qt6ct                         # a dark desktop colour scheme for the screenshots
   poppler-utils fonts-dejavu-core fonts-liberation2
-  desktop-file-utils appstream
+  fonts-wqy-microhei fonts-lohit-deva  # Chinese, Japanese and Devanagari names on screen
+  desktop-file-utils appstream groff-base
   abook mdbtools python3-vobject
-  qtkeychain-qt6-dev
-  radicale vdirsyncer dbus-daemon gnome-keyring openssl
+  radicale vdirsyncer dbus-daemon gnome-keyring openssl  # sync: a CardDAV server, a peer, a keyring, certificates
+)
+package=(
+  dpkg-dev file lintian
+  desktop-file-utils appstream python3 xvfb xauth x11-utils
 )
 
+lists=("$@")
+((${#lists[@]})) || lists=(build)
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+for list in "${lists[@]}"; do
+  case $list in
+    build | test | package) ;;
+    *) echo "install-deps.sh: no list named '$list' (build, test, package)" >&2; exit 2 ;;
+  esac
+  declare -n packages=$list
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
 done
 
 if ((${#missing[@]})); then

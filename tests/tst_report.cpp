@@ -1,14 +1,14 @@
 #include "contacts/ContactRecord.h"
-#include "printing/Report.h"
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
-#include "printing/ReportEngine.h"
 #include "printing/ReportPageView.h"
-#include "printing/ReportPdf.h"
-#include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
-#include "printing/TextWrap.h"
-#include "printing/TrueTypeSubset.h"
+#include "report/Report.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportEngine.h"
+#include "report/ReportPdf.h"
+#include "report/ReportQuery.h"
+#include "report/TextWrap.h"
+#include "report/TrueTypeSubset.h"
 #include "shell/MDIMain.h"
 #include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
@@ -223,6 +223,7 @@ private Q_SLOTS:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("new/folder/plimo.rpt"));
         QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(path), ReportDefinitionFile::Outcome::Created);
         QCOMPARE(readFile(path), ReportDefinitionFile::defaultText());
+        QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const QByteArray edited = R"({"title": "Mine"})";
         writeFile(path, edited);
@@ -662,6 +663,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 2);
         QVERIFY(asked[0].title->endsWith(QStringLiteral("/Contacts.pdf")));
         QVERIFY(asked[1].prompt.contains(QStringLiteral("was saved as")));
+        QCOMPARE(QFile::permissions(pdf) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const auto run = [](const QString &program, const QStringList &arguments) {
             QProcess process;

@@ -221,7 +221,7 @@ private Q_SLOTS:
             QVERIFY(store.open(m_database, {}));
             ContactRow row;
             QCOMPARE(store.first(row), ContactStore::Lookup::Found);
-            ContactValues changed = row.values;
+            ContactChanges changed;
             changed[fieldIndex(ContactField::PhoneNumber)] = QStringLiteral("+46 8 999");
             changed[fieldIndex(ContactField::Position)] = QStringLiteral("Pilot");
             QCOMPARE(store.update(row.id, changed, row.values), ContactStore::Change::Done);

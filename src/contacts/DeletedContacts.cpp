@@ -8,7 +8,10 @@
 
 namespace {
 
-int execute(sqlite3 *db, const QString &sql, qint64 argument = 0, qint64 second = 0)
+// Runs sql with up to two numbers bound; SQLITE_OK or an error code. Sets
+// inserted to the row it inserted and changed to the rows it changed.
+int execute(sqlite3 *db, const QString &sql, qint64 argument = 0, qint64 second = 0, qint64 *inserted = nullptr,
+            int *changed = nullptr)
 {
     SqliteStatement statement;
     int rc = statement.prepare(db, sql);
@@ -18,6 +21,10 @@ int execute(sqlite3 *db, const QString &sql, qint64 argument = 0, qint64 second 
     run.bind(1, argument);
     run.bind(2, second);
     rc = run.run();
+    if (inserted)
+        *inserted = run.insertedRowId();
+    if (changed)
+        *changed = run.changes();
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
@@ -100,18 +107,19 @@ std::optional<qint64> DeletedContacts::undelete(qint64 number)
     // deletion sync has not sent yet is found again by its sync entry; one
     // already deleted on the servers goes back to them with its card.
     const QString fields = SyncSchema::fieldList();
+    qint64 row = 0;
     rc = execute(db, QStringLiteral("INSERT INTO Table1(%1) SELECT %1 FROM merivo_deleted WHERE id = ?1").arg(fields),
-                 number);
-    const qint64 row = sqlite3_last_insert_rowid(db);
+                 number, 0, &row);
+    int relinked = 0;
     if (rc == SQLITE_OK) {
         rc = execute(db,
                      QStringLiteral("UPDATE merivo_sync_contact SET row = ?2, deleted = NULL, seed = coalesce(seed, "
                                     "(SELECT card FROM merivo_deleted WHERE id = ?1)), (%1) = (SELECT %1 FROM Table1 "
                                     "WHERE rowid = ?2) WHERE deleted = ?1")
                          .arg(fields),
-                     number, row);
+                     number, row, nullptr, &relinked);
     }
-    if (rc == SQLITE_OK && sqlite3_changes(db) == 0) {
+    if (rc == SQLITE_OK && relinked == 0) {
         rc = execute(db,
                      QStringLiteral("INSERT INTO merivo_sync_contact(row, seed, %1) SELECT ?2, card, %1 "
                                     "FROM merivo_deleted WHERE id = ?1 AND card IS NOT NULL")

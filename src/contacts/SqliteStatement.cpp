@@ -23,6 +23,15 @@ int SqliteStatement::prepare(sqlite3 *db, const QString &sql)
                               &m_statement, nullptr);
 }
 
+int SqliteStatement::execute(sqlite3 *db, const QString &sql)
+{
+    SqliteStatement statement;
+    int rc = statement.prepare(db, sql);
+    if (rc == SQLITE_OK)
+        rc = StatementRun(statement).run();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 void SqliteStatement::finalize()
 {
     sqlite3_finalize(m_statement);
@@ -51,6 +60,19 @@ void StatementRun::bind(int index, const QString &value)
     sqlite3_bind_text(m_statement, index, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+void StatementRun::bindBlob(int index, const QByteArray &bytes)
+{
+    if (bytes.isNull())
+        bindNull(index);
+    else
+        sqlite3_bind_blob(m_statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
+void StatementRun::bindNull(int index)
+{
+    sqlite3_bind_null(m_statement, index);
+}
+
 int StatementRun::step()
 {
     return sqlite3_step(m_statement);
@@ -76,6 +98,24 @@ QString StatementRun::textAt(int column) const
     if (!text)
         return QString();
     return textFromUtf8(QByteArrayView(text, sqlite3_column_bytes(m_statement, column)));
+}
+
+QByteArray StatementRun::blobAt(int column) const
+{
+    if (sqlite3_column_type(m_statement, column) == SQLITE_NULL)
+        return QByteArray();
+    const auto *data = static_cast<const char *>(sqlite3_column_blob(m_statement, column));
+    return QByteArray(data ? data : "", sqlite3_column_bytes(m_statement, column));
+}
+
+qint64 StatementRun::insertedRowId() const
+{
+    return sqlite3_last_insert_rowid(sqlite3_db_handle(m_statement));
+}
+
+int StatementRun::changes() const
+{
+    return sqlite3_changes(sqlite3_db_handle(m_statement));
 }
 
 WriteTransaction::WriteTransaction(sqlite3 *db) : m_db(db) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -11,7 +12,8 @@ struct sqlite3_stmt;
 // not a byte order mark.
 QString textFromUtf8(QByteArrayView utf8);
 
-// A statement prepared once on a connection and run many times.
+// A statement prepared once on a connection (see SqliteConnection) and run
+// many times.
 class SqliteStatement
 {
 public:
@@ -22,6 +24,9 @@ public:
 
     // Returns an SQLite result code; SQLITE_OK when prepared.
     int prepare(sqlite3 *db, const QString &sql);
+    // Prepares and runs one statement to its end, for SQL run once (a
+    // schema change); SQLITE_OK or an SQLite error code.
+    static int execute(sqlite3 *db, const QString &sql);
     void finalize();
     sqlite3_stmt *handle() const { return m_statement; }
 
@@ -42,6 +47,9 @@ public:
 
     void bind(int index, qint64 value);
     void bind(int index, const QString &value);
+    // The bytes as a BLOB; a null array as NULL.
+    void bindBlob(int index, const QByteArray &bytes);
+    void bindNull(int index);
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step();
@@ -51,6 +59,13 @@ public:
     qint64 int64At(int column) const;
     // NULL reads as an empty text.
     QString textAt(int column) const;
+    // NULL reads as a null array.
+    QByteArray blobAt(int column) const;
+    // The row id of the row this run inserted last on its connection.
+    qint64 insertedRowId() const;
+    // How many rows the run inserted, changed or deleted.
+    int changes() const;
+    sqlite3_stmt *handle() const { return m_statement; }
 
 private:
     sqlite3_stmt *m_statement;

@@ -96,11 +96,6 @@ const std::vector<SchemaObject> &schemaObjects()
     return objects;
 }
 
-int execute(sqlite3 *db, const QString &sql)
-{
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-}
-
 QString quotedIdentifier(const QString &name)
 {
     QString quoted = name;
@@ -167,11 +162,11 @@ int ensure(sqlite3 *db)
         // cannot be trusted and is made anew; sync then pairs contacts by
         // their values again.
         if (found.contains(object.name)) {
-            rc = execute(db, QStringLiteral("DROP %1 IF EXISTS %2").arg(object.type.toUpper(), quotedIdentifier(object.name)));
+            rc = SqliteStatement::execute(db, QStringLiteral("DROP %1 IF EXISTS %2").arg(object.type.toUpper(), quotedIdentifier(object.name)));
             if (rc != SQLITE_OK)
                 return rc;
         }
-        if ((rc = execute(db, object.sql)) != SQLITE_OK)
+        if ((rc = SqliteStatement::execute(db, object.sql)) != SQLITE_OK)
             return rc;
     }
     return transaction.commit();

@@ -1,7 +1,7 @@
 #include "ReportControl.h"
 
-#include "Report.h"
 #include "ReportWindow.h"
+#include "report/Report.h"
 #include "toolkit/Dialogs.h"
 
 #include <QApplication>

@@ -1,13 +1,10 @@
 #include "sync/PrivateFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PrivateFile {
@@ -16,20 +13,6 @@ QString besideDatabase(const QString &databasePath, const QString &kind)
 {
     const QFileInfo database(databasePath);
     return database.absoluteDir().filePath(database.completeBaseName() + QLatin1Char('-') + kind);
-}
-
-bool write(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const mode_t before = ::umask(077);
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.commit();
-    ::umask(before);
-    if (!written) {
-        *error = QCoreApplication::translate("PrivateFile", "Could not write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
 }
 
 bool append(const QString &path, const QByteArray &bytes)

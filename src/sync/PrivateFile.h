@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// Files that only their owner may read: the account list, the sync log.
+// Files that only their owner may read and that belong to one database:
+// the account list, the sync log, the lock of a running sync.
 namespace PrivateFile {
 
 // The file of that kind that belongs to the contact database at databasePath:
@@ -11,8 +12,6 @@ namespace PrivateFile {
 // database has its own accounts and log.
 QString besideDatabase(const QString &databasePath, const QString &kind);
 
-// Replaces the file atomically: it appears whole or not at all.
-bool write(const QString &path, const QByteArray &bytes, QString *error);
 // Appends to the file, creating it when missing.
 bool append(const QString &path, const QByteArray &bytes);
 

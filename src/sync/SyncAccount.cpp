@@ -1,5 +1,6 @@
 #include "sync/SyncAccount.h"
 
+#include "files/AtomicFile.h"
 #include "sync/PrivateFile.h"
 
 #include <QDir>
@@ -94,7 +95,15 @@ bool AccountFile::save(const std::vector<SyncAccount> &accounts, QString *error)
         list.append(object);
     }
     const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("accounts"), list}}).toJson();
-    return PrivateFile::write(m_path, json, error);
+    // Whole or not at all, and readable by its owner only.
+    AtomicFile file(m_path);
+    if (file.open())
+        file.device()->write(json);
+    if (!file.commit()) {
+        *error = tr("Could not write %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 namespace Credentials {

@@ -184,18 +184,17 @@ std::optional<Layout> layoutOf(const QByteArray &bytes)
         Layout found;
         found.version4 = card.version.startsWith("4");
         found.firstLine = card.firstLine;
-        VCardMapping::Sources sources{};
+        VCardMapping::ContactLines lines;
         NotKept notKept;
-        VCardMapping::map(card, found.texts, notKept, &sources);
-        for (int i = 0; i < ContactFieldCount; ++i) {
-            if (sources[i])
-                found.sources[i] = {sources[i]->line, sources[i]->name.toByteArray().toUpper()};
-        }
+        VCardMapping::map(card, found.texts, notKept, &lines);
+        // Each property begins on a line of its own.
         for (const VCardProperty &property : card.properties) {
-            if (equalsIgnoringCase(property.name, "N")) {
-                found.structuredName = property.line;
-                break;
+            for (int i = 0; i < ContactFieldCount; ++i) {
+                if (lines[i] == property.line)
+                    found.sources[i] = {int(property.line), property.name.toByteArray().toUpper()};
             }
+            if (!found.structuredName && equalsIgnoringCase(property.name, "N"))
+                found.structuredName = int(property.line);
         }
         layout = found;
         return false; // the first card is the contact

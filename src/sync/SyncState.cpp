@@ -12,22 +12,6 @@
 
 namespace {
 
-void bindBlob(sqlite3_stmt *statement, int index, const QByteArray &bytes)
-{
-    if (bytes.isNull())
-        sqlite3_bind_null(statement, index);
-    else
-        sqlite3_bind_blob(statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-}
-
-QByteArray blobAt(sqlite3_stmt *statement, int column)
-{
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return QByteArray();
-    const auto *data = static_cast<const char *>(sqlite3_column_blob(statement, column));
-    return QByteArray(data ? data : "", sqlite3_column_bytes(statement, column));
-}
-
 ContactValues valuesAt(const StatementRun &run, int first)
 {
     ContactValues values;
@@ -48,6 +32,11 @@ QString placeholders(int first)
     for (int i = 0; i < ContactFieldCount; ++i)
         list.append(QStringLiteral("?%1").arg(first + i));
     return list.join(QStringLiteral(", "));
+}
+
+int doneAsOk(int rc)
+{
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 // Runs onRow for every row; SQLITE_DONE at the end, else an error code.
@@ -87,7 +76,7 @@ bool SyncState::fail(const QString &what, int rc)
 
 int SyncState::execute(const QString &sql)
 {
-    return sqlite3_exec(m_database.handle(), sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    return SqliteStatement::execute(m_database.handle(), sql);
 }
 
 bool SyncState::open(const QString &path)
@@ -295,7 +284,7 @@ bool SyncState::remap(int &moved)
             StatementRun run(place);
             run.bind(1, it->first);
             run.bind(2, it->second);
-            rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+            rc = doneAsOk(run.run());
         } else {
             qint64 kept = 0;
             {
@@ -310,13 +299,14 @@ bool SyncState::remap(int &moved)
                 run.bind(1, it->first);
                 if (kept)
                     run.bind(2, kept);
-                rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+                rc = doneAsOk(run.run());
+                kept = run.insertedRowId();
             }
             if (rc == SQLITE_OK) {
                 StatementRun run(markGone);
                 run.bind(1, it->first);
-                run.bind(2, sqlite3_last_insert_rowid(db));
-                rc = run.run() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+                run.bind(2, kept);
+                rc = doneAsOk(run.run());
             }
         }
     }
@@ -363,8 +353,8 @@ bool SyncState::loadItems(const QString &account, QHash<QString, SyncItem> &item
         item.href = run.textAt(0);
         item.contact = run.int64At(1);
         item.etag = run.textAt(2).toUtf8();
-        item.card = blobAt(select.handle(), 3);
-        item.pending = blobAt(select.handle(), 4);
+        item.card = run.blobAt(3);
+        item.pending = run.blobAt(4);
         item.base = valuesAt(run, 5);
         items.insert(item.href, item);
     });
@@ -381,7 +371,7 @@ QByteArray SyncState::cardOf(qint64 contact)
         return QByteArray();
     StatementRun run(select);
     run.bind(1, contact);
-    return run.step() == SQLITE_ROW ? blobAt(select.handle(), 0) : QByteArray();
+    return run.step() == SQLITE_ROW ? run.blobAt(0) : QByteArray();
 }
 
 std::optional<QString> SyncState::token(const QString &account)
@@ -445,11 +435,11 @@ bool SyncState::putItem(const QString &account, const SyncItem &item)
     run.bind(2, item.href);
     run.bind(3, item.contact);
     if (item.etag.isEmpty())
-        sqlite3_bind_null(m_putItem.handle(), 4);
+        run.bindNull(4);
     else
         run.bind(4, QString::fromUtf8(item.etag));
-    bindBlob(m_putItem.handle(), 5, item.card);
-    bindBlob(m_putItem.handle(), 6, item.pending);
+    run.bindBlob(5, item.card);
+    run.bindBlob(6, item.pending);
     bindValues(run, 7, item.base);
     const int rc = run.run();
     return rc == SQLITE_DONE || fail(tr("Could not keep what was synced"), rc);
@@ -478,24 +468,22 @@ bool SyncState::readRow(qint64 row, ContactValues &values, bool &found)
 bool SyncState::insertContact(const ContactValues &values, LocalContact &contact)
 {
     const QString what = tr("Could not store a contact from the server");
-    sqlite3 *db = m_database.handle();
+    qint64 row = 0;
     int rc;
     {
         StatementRun run(m_insertRow);
         bindValues(run, 1, values);
         rc = run.run();
+        row = run.insertedRowId();
     }
     if (rc != SQLITE_DONE)
         return fail(what, rc);
-    const qint64 row = sqlite3_last_insert_rowid(db);
-    {
-        StatementRun run(m_insertContact);
-        run.bind(1, row);
-        rc = run.run();
-    }
+    StatementRun run(m_insertContact);
+    run.bind(1, row);
+    rc = run.run();
     if (rc != SQLITE_DONE)
         return fail(what, rc);
-    contact = LocalContact{sqlite3_last_insert_rowid(db), row, 0, values};
+    contact = LocalContact{run.insertedRowId(), row, 0, values};
     return true;
 }
 
@@ -565,12 +553,13 @@ bool SyncState::reviveContact(LocalContact &contact, const ContactValues &values
 {
     const QString what = tr("Could not bring back a contact changed on the server");
     int rc;
+    qint64 row = 0;
     {
         StatementRun run(m_insertRow);
         bindValues(run, 1, values);
         rc = run.run();
+        row = run.insertedRowId();
     }
-    const qint64 row = sqlite3_last_insert_rowid(m_database.handle());
     SqliteStatement relink;
     if (rc == SQLITE_DONE) {
         rc = relink.prepare(m_database.handle(),

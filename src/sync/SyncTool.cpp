@@ -1,7 +1,9 @@
 #include "sync/SyncTool.h"
 
 #include "contacts/ContactDatabase.h"
+#include "contacts/DataFolder.h"
 #include "contacts/DeletedContacts.h"
+#include "contacts/SyncSchema.h"
 #include "sync/AddressBookDiscovery.h"
 #include "sync/DavClient.h"
 #include "sync/PrivateFile.h"
@@ -81,29 +83,46 @@ bool SyncTool::handles(const QStringList &arguments)
     return false;
 }
 
-QString SyncTool::helpText() const
+QString SyncTool::commandsHelp()
 {
-    return tr("\n"
-              "Sync with CardDAV servers (Nextcloud, Radicale, ...) and deleted contacts:\n"
-              "  account add URL --user NAME [--password-command CMD] [--ca-file FILE]\n"
-              "                  [--allow-http] [--addressbook NAME] [--prefer both|local|server]\n"
-              "      Finds the user's address book from the server's address (or takes the\n"
-              "      address book's own address) and keeps the account. The password is asked\n"
-              "      for and kept in the desktop's keyring, unless CMD prints it. Plain http\n"
-              "      only to this machine, unless --allow-http.\n"
+    return tr("  account add URL --user NAME [--password-command CMD] [--ca-file FILE] [--allow-http] [--addressbook NAME] [--prefer both|local|server]\n"
+              "      Finds the user's address book on a CardDAV server (Nextcloud, Radicale,\n"
+              "      ...) from its address, or takes the address book's own address, and\n"
+              "      keeps the account. The password is asked for and kept in the desktop's\n"
+              "      keyring, unless CMD prints it.\n"
               "  account list\n"
+              "      Lists the accounts with their numbers.\n"
               "  account remove N|URL\n"
+              "      Forgets an account and its password in the keyring.\n"
               "  sync [N|URL] [--prefer both|local|server] [--timeout SECONDS]\n"
-              "      Syncs the contacts both ways with every account (or the one named).\n"
-              "      A field changed on both sides keeps both versions unless --prefer\n"
-              "      names the side that wins; every conflict is listed. A server silent for\n"
-              "      SECONDS (600 unless given) stops the sync. Logged beside the database\n"
+              "      Syncs the contacts both ways with every account, or the one named. Every\n"
+              "      conflict is listed; the sync is logged beside the database\n"
               "      (db2-sync.log for db2.mdb).\n"
               "  deleted\n"
-              "      Lists the contacts deleted in the last %1 days.\n"
+              "      Lists the contacts deleted in the last %1 days, with their numbers.\n"
               "  undelete N\n"
               "      Brings back the deleted contact N; the next sync sends it back.\n")
-        .arg(30);
+        .arg(SyncSchema::KeptDays);
+}
+
+QString SyncTool::optionsHelp()
+{
+    return tr("  --user NAME         with account add: the user's name on the server\n"
+              "  --password-command CMD\n"
+              "                      with account add: the shell command that prints the\n"
+              "                      password at each sync, instead of the keyring\n"
+              "  --ca-file FILE      with account add: the certificates (PEM) of the authority\n"
+              "                      that signed a self-hosted server's certificate\n"
+              "  --allow-http        with account add: plain http to another machine than this\n"
+              "                      one, where passwords and contacts travel unencrypted\n"
+              "  --addressbook NAME  with account add: the address book to sync, where the\n"
+              "                      user has several\n"
+              "  --prefer both|local|server\n"
+              "                      with account add and sync: the side that wins where a\n"
+              "                      field changed on both; both (the default) keeps both\n"
+              "                      versions\n"
+              "  --timeout SECONDS   with sync: a server silent this long (600 seconds unless\n"
+              "                      given) stops the sync\n");
 }
 
 int SyncTool::fail(const QString &message, int status)
@@ -137,8 +156,11 @@ int SyncTool::run(const QStringList &arguments)
         return fail(parser.errorText() + tr(" See merivo-tool --help."), 2);
     if (parser.isSet(database))
         m_database = parser.value(database);
-    if (m_database.isEmpty())
-        return fail(tr("--database needs the path of a contact database."), 2);
+    if (m_database.isEmpty()) {
+        if (parser.isSet(database))
+            return fail(tr("--database needs the path of a contact database."), 2);
+        return fail(tr("%1 Name a database with --database PATH.").arg(DataFolder::notFoundMessage()));
+    }
 
     QStringList positional = parser.positionalArguments();
     const QString command = positional.takeFirst();

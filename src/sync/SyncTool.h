@@ -27,7 +27,9 @@ public:
     // Whether the command line names one of these commands.
     static bool handles(const QStringList &arguments);
     int run(const QStringList &arguments);
-    QString helpText() const;
+    // Their entries in merivo-tool --help.
+    static QString commandsHelp();
+    static QString optionsHelp();
 
 private:
     int addAccount(const QString &url, const QString &user, const SyncAccount &settings, const QString &addressBook);

@@ -44,13 +44,14 @@ public:
         m_notKept.add(name.toByteArray().toUpper());
     }
 
-    bool fill(ContactTexts &values, VCardMapping::Sources &sources)
+    bool fill(ContactTexts &values, VCardMapping::ContactLines &lines)
     {
-        values[fieldIndex(ContactField::Name)] = name(sources[fieldIndex(ContactField::Name)]);
         const auto from = [&](ContactField field, const std::optional<Candidate> &candidate) {
-            sources[fieldIndex(field)] = candidate ? candidate->property : nullptr;
+            lines[fieldIndex(field)] = candidate ? candidate->property->line : 0;
             return candidate;
         };
+        lines.fill(0);
+        values[fieldIndex(ContactField::Name)] = name(lines[fieldIndex(ContactField::Name)]);
         values[fieldIndex(ContactField::Address)] = address(from(ContactField::Address, take("ADR", "home", "work")));
         values[fieldIndex(ContactField::PhoneNumber)] = phone(from(ContactField::PhoneNumber, take("TEL", "home", "work")));
         std::optional<Candidate> title = take("TITLE");
@@ -126,23 +127,23 @@ private:
         return joined({parts[0], parts[1], parts[2], parts[3], regionAndCode, parts[6]}, ", ");
     }
 
-    QByteArray name(const VCardProperty *&source)
+    QByteArray name(qint64 &line)
     {
         const std::optional<Candidate> full = take("FN");
         QByteArray formatted = text(full);
-        source = full ? full->property : nullptr;
+        line = full ? full->property->line : 0;
         const std::optional<Candidate> structured = take("N");
         if (formatted.isEmpty() && structured) {
-            source = structured->property;
             std::vector<QByteArray> parts = VCardValue::components(decoded(structured), m_version21);
             parts.resize(5);
             // family; given; additional; prefix; suffix
             formatted = joined({parts[3], parts[1], parts[2], parts[0], parts[4]}, " ");
+            line = structured->property->line;
         }
         if (formatted.isEmpty()) {
             if (const std::optional<Candidate> organisation = take("ORG")) {
                 formatted = joined(VCardValue::components(decoded(organisation), m_version21), ", ");
-                source = organisation->property;
+                line = organisation->property->line;
             }
         }
         return formatted;
@@ -157,15 +158,15 @@ private:
 
 namespace VCardMapping {
 
-bool map(const VCard &card, ContactTexts &values, NotKept &notKept, Sources *sources)
+bool map(const VCard &card, ContactTexts &values, NotKept &notKept, ContactLines *lines)
 {
     CardReader reader(card, notKept);
     for (const VCardProperty &property : card.properties)
         reader.sort(property);
-    Sources found{};
+    ContactLines found;
     const bool named = reader.fill(values, found);
-    if (sources)
-        *sources = found;
+    if (lines)
+        *lines = found;
     return named;
 }
 

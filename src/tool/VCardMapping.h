@@ -25,11 +25,10 @@
 // contact and are passed over.
 namespace VCardMapping {
 
-// The property each field was read from (for the name: FN, else N or ORG),
-// or null; sync patches a card there.
-using Sources = std::array<const VCardProperty *, ContactFieldCount>;
+// The line of the property each field was read from, 0 for an empty field.
+using ContactLines = std::array<qint64, ContactFieldCount>;
 
 // False when nothing in the card can serve as the name.
-bool map(const VCard &card, ContactTexts &values, NotKept &notKept, Sources *sources = nullptr);
+bool map(const VCard &card, ContactTexts &values, NotKept &notKept, ContactLines *lines = nullptr);
 
 } // namespace VCardMapping

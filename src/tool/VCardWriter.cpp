@@ -1,5 +1,7 @@
 #include "tool/VCardWriter.h"
 
+#include "tool/Utf8Text.h"
+
 namespace {
 
 constexpr qsizetype FoldAt = 75; // bytes per line, without the CR LF
@@ -58,7 +60,6 @@ void VCardWriter::appendFolded(QByteArray &out, QByteArrayView line)
     out.append("\r\n");
 }
 
-// The family name for N: the last word of the name; the rest is given.
 std::pair<QByteArrayView, QByteArrayView> VCardWriter::splitName(QByteArrayView name)
 {
     QByteArrayView kept = name;
@@ -73,8 +74,14 @@ std::pair<QByteArrayView, QByteArrayView> VCardWriter::splitName(QByteArrayView 
     return {kept.sliced(blank + 1), given};
 }
 
-void VCardWriter::append(const ContactFieldViews &fields, QByteArray &out) const
+int VCardWriter::append(const ContactFieldViews &values, QByteArray &out) const
 {
+    ContactFieldViews fields = values;
+    QByteArray repairedValues[ContactFieldCount];
+    int repaired = 0;
+    for (int i = 0; i < ContactFieldCount; ++i)
+        repaired += Utf8Text::makeClean(fields[i], repairedValues[i]);
+
     const bool v4 = m_version == Version::V4;
     QByteArray line;
     line.reserve(128);
@@ -121,4 +128,5 @@ void VCardWriter::append(const ContactFieldViews &fields, QByteArray &out) const
     property(v4 ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", fields[fieldIndex(ContactField::EmailAddress)]);
     property("URL:", fields[fieldIndex(ContactField::WebsiteAddress)]);
     out.append("END:VCARD\r\n");
+    return repaired;
 }

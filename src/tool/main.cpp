@@ -1,5 +1,6 @@
 // merivo-tool: the companion command over Merivo's contact database.
 
+#include "contacts/DataFolder.h"
 #include "merivo_config.h"
 #include "sync/SyncTool.h"
 #include "tool/MerivoTool.h"
@@ -21,15 +22,17 @@ int main(int argc, char *argv[])
         || !errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return MerivoTool::Failure;
 
-    const QString database = QDir(QStringLiteral(MERIVO_DATA_DIR)).filePath(QStringLiteral("db2.mdb"));
+    // Without a data folder there is no default database: --database must name one.
+    const QString dataDirectory = DataFolder::locate(QStringLiteral(MERIVO_DATA_DIR));
+    const QString database = dataDirectory.isEmpty() ? QString() : QDir(dataDirectory).filePath(QStringLiteral("db2.mdb"));
     MerivoTool tool(output, errors, database);
     SyncTool sync(output, errors, database);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    if (SyncTool::handles(arguments))
+    // --help and --version are the same whatever the command.
+    const bool help = arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"));
+    if (!help && !arguments.contains(QLatin1String("--version")) && SyncTool::handles(arguments))
         return sync.run(arguments);
-    const int status = tool.run(arguments);
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")))
-        output.write(sync.helpText().toUtf8());
-    return status;
+    tool.addToHelp(SyncTool::commandsHelp(), SyncTool::optionsHelp());
+    return tool.run(arguments);
 }

@@ -1,10 +1,11 @@
 #include "PrintForm.h"
 
+#include "Form.h"
+
 #include <QLocale>
 #include <QPainter>
 #include <QPaintDevice>
 #include <QPixmap>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -35,10 +36,16 @@ void ImageDocument::paintPage(int, QPainter &painter, const QRectF &area) const
     painter.drawImage(QRectF(area.topLeft(), logical * scale), m_image);
 }
 
-ImageDocument formPage(QWidget &form)
+ImageDocument formPage(Form &form)
 {
+    // Paper is white whatever the desktop's colours: the window is drawn for
+    // the page in the standard scheme's black on white, then as before.
+    const QPalette screen = form.palette();
+    form.setPalette(QPalette(QColor(Qt::white)));
     // grab() draws the widgets as they are now, without the window frame.
-    return ImageDocument(form.grab().toImage(), form.windowTitle());
+    const QImage page = form.grab().toImage();
+    form.setPalette(screen);
+    return ImageDocument(page, form.caption());
 }
 
 QPageLayout regionalPageLayout(QPageLayout::Orientation orientation)

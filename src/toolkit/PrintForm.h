@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-class QWidget;
+class Form;
 
 // One page holding a picture at the size it has on screen (a logical pixel
 // is 1/96 inch), at the top left of the printable area, made smaller only
@@ -27,9 +27,10 @@ private:
 };
 
 // The print-the-form operation's page: the image of the window's client
-// area as it shows at this moment (hidden controls absent), titled with the
-// window's caption.
-ImageDocument formPage(QWidget &form);
+// area as it shows at this moment (hidden controls absent), in black on
+// white, titled with the window's caption. Controls that fix colours of
+// their own keep them on paper.
+ImageDocument formPage(Form &form);
 
 // The paper of the user's region (Letter where US measures are the custom,
 // else A4) in the given orientation, with margins of 15 mm.
