@@ -77,15 +77,19 @@ bool damage(const QString &path)
 // that SQLite's integrity check lists page by page.
 bool damageFreeSpace(const QString &path)
 {
+    // Every other leaf page of the contacts (never the schema, which another
+    // table's long triggers may spread over more pages than the first).
+    const ShellResult leaves =
+        sqliteShell(path, QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'Table1' AND pagetype = 'leaf';"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (leaves.exitCode != 0 || !file.open(QIODevice::ReadWrite))
         return false;
     QByteArray bytes = file.readAll();
     const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
     int damaged = 0;
-    for (qsizetype page = 2; (page + 1) * pageSize <= bytes.size(); page += 2) {
-        if (bytes[page * pageSize] != 0x0d) // a leaf page of a table
-            continue;
+    const QStringList pages = leaves.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < pages.size(); i += 2) {
+        const qsizetype page = pages[i].toLongLong() - 1;
         bytes.replace(page * pageSize + 5, 2, "\x00\x10", 2);
         bytes.replace(page * pageSize + 8, 4, "\xff\xff\xff\xff", 4);
         ++damaged;

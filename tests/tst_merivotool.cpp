@@ -250,7 +250,10 @@ private Q_SLOTS:
         QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
         const QByteArray before = fileDigest(m_database);
         for (const QStringList &command : {QStringList{QStringLiteral("check")},
-                                           QStringList{QStringLiteral("export"), QStringLiteral("--format=csv")}}) {
+                                           QStringList{QStringLiteral("export"), QStringLiteral("--format=csv")},
+                                           QStringList{QStringLiteral("deleted")},
+                                           QStringList{QStringLiteral("account"), QStringLiteral("list")},
+                                           QStringList{QStringLiteral("sync")}}) {
             const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + command, [&](QProcess &process) {
                 process.setStandardOutputFile(m_database, QIODevice::Append);
             });

@@ -3,6 +3,7 @@
 #include "contacts/DatabaseBackup.h"
 
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
 
 ProtectedFiles::ProtectedFiles(const QString &databasePath) : m_database(databasePath) {}
@@ -15,6 +16,12 @@ bool ProtectedFiles::isDatabase(const QString &path) const
 QString ProtectedFiles::refusal(const QString &path) const
 {
     return refusal(FileIdentity::of(path), path);
+}
+
+QString ProtectedFiles::refusal(const QIODevice &device, const QString &name) const
+{
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    return file && file->handle() >= 0 ? refusal(FileIdentity::ofDescriptor(file->handle()), name) : QString();
 }
 
 QString ProtectedFiles::refusal(const FileIdentity &file, const QString &path) const

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 // The files of one contact database that nothing may ever write over: the
 // database itself, the files SQLite keeps beside it (the rollback journal,
 // or -wal and -shm in WAL mode), and the copies Merivo keeps of it in
@@ -22,6 +24,9 @@ public:
     // path), in one line naming both files; empty when it may be written.
     QString refusal(const QString &path) const;
     QString refusal(const FileIdentity &file, const QString &path) const;
+    // The same for a device open on a file (standard output sent to one),
+    // shown as name; empty for any other device.
+    QString refusal(const QIODevice &device, const QString &name) const;
     // Whether path is the database itself, under whatever name.
     bool isDatabase(const QString &path) const;
 

@@ -77,7 +77,7 @@ DavReply DavClient::finish(QNetworkReply *reply)
     result.etag = reply->rawHeader("ETag").trimmed();
     if (result.status == 0) {
         result.error = reply->error() == QNetworkReply::OperationCanceledError
-            ? tr("no answer from %1 within %2 seconds").arg(reply->url().host()).arg(m_settings.timeoutMs / 1000.0)
+            ? tr("no answer from %1 within %2 seconds").arg(reply->url().host(), QString::number(m_settings.timeoutMs / 1000.0))
             : reply->errorString();
     }
     reply->deleteLater();

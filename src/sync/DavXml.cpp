@@ -63,9 +63,8 @@ public:
         if (m_xml.hasError()) {
             if (error) {
                 *error = QStringLiteral("%1 (line %2, column %3)")
-                             .arg(m_xml.errorString())
-                             .arg(m_xml.lineNumber())
-                             .arg(m_xml.columnNumber());
+                             .arg(m_xml.errorString(), QString::number(m_xml.lineNumber()),
+                                  QString::number(m_xml.columnNumber()));
             }
             return false;
         }

@@ -3,6 +3,7 @@
 #include "contacts/ContactDatabase.h"
 #include "contacts/DataFolder.h"
 #include "contacts/DeletedContacts.h"
+#include "contacts/ProtectedFiles.h"
 #include "contacts/SyncSchema.h"
 #include "sync/AddressBookDiscovery.h"
 #include "sync/DavClient.h"
@@ -28,6 +29,8 @@
 namespace {
 
 constexpr int DefaultTimeoutSeconds = 600;
+// Before the lines that belong to an account's line in a sync's report.
+const QString Indent = QStringLiteral("  ");
 
 const QStringList Commands{QStringLiteral("account"), QStringLiteral("sync"), QStringLiteral("deleted"),
                            QStringLiteral("undelete")};
@@ -62,6 +65,26 @@ QString readSecretLine(const QString &prompt)
     return QString::fromStdString(line);
 }
 
+// A command of the help: its synopsis, and below it its description.
+QString helpEntry(const QString &synopsis, const QString &description)
+{
+    QString entry = QStringLiteral("  ") + synopsis + QLatin1Char('\n');
+    for (const QString &line : description.split(QLatin1Char('\n')))
+        entry += QString(6, QLatin1Char(' ')) + line + QLatin1Char('\n');
+    return entry;
+}
+
+// An option of the help, with its description in the column of the others'
+// (below it when the option is too long for that).
+QString optionEntry(const QString &option, const QString &description)
+{
+    constexpr int Column = 22;
+    const QString margin(Column, QLatin1Char(' '));
+    QString entry = QStringLiteral("  ") + option;
+    entry = entry.size() + 2 > Column ? entry + QLatin1Char('\n') + margin : entry.leftJustified(Column);
+    return entry + description.split(QLatin1Char('\n')).join(QLatin1Char('\n') + margin) + QLatin1Char('\n');
+}
+
 } // namespace
 
 SyncTool::SyncTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase)
@@ -85,44 +108,45 @@ bool SyncTool::handles(const QStringList &arguments)
 
 QString SyncTool::commandsHelp()
 {
-    return tr("  account add URL --user NAME [--password-command CMD] [--ca-file FILE] [--allow-http] [--addressbook NAME] [--prefer both|local|server]\n"
-              "      Finds the user's address book on a CardDAV server (Nextcloud, Radicale,\n"
-              "      ...) from its address, or takes the address book's own address, and\n"
-              "      keeps the account. The password is asked for and kept in the desktop's\n"
-              "      keyring, unless CMD prints it.\n"
-              "  account list\n"
-              "      Lists the accounts with their numbers.\n"
-              "  account remove N|URL\n"
-              "      Forgets an account and its password in the keyring.\n"
-              "  sync [N|URL] [--prefer both|local|server] [--timeout SECONDS]\n"
-              "      Syncs the contacts both ways with every account, or the one named. Every\n"
-              "      conflict is listed; the sync is logged beside the database\n"
-              "      (db2-sync.log for db2.mdb).\n"
-              "  deleted\n"
-              "      Lists the contacts deleted in the last %1 days, with their numbers.\n"
-              "  undelete N\n"
-              "      Brings back the deleted contact N; the next sync sends it back.\n")
-        .arg(SyncSchema::KeptDays);
+    return helpEntry(QStringLiteral("account add URL --user NAME [--password-command CMD] [--ca-file FILE] [--allow-http] "
+                                    "[--addressbook NAME] [--prefer both|local|server]"),
+                     tr("Finds the user's address book on a CardDAV server (Nextcloud, Radicale,\n"
+                        "...) from its address, or takes the address book's own address, and\n"
+                        "keeps the account. The password is asked for and kept in the desktop's\n"
+                        "keyring, unless CMD prints it."))
+        + helpEntry(QStringLiteral("account list"), tr("Lists the accounts with their numbers."))
+        + helpEntry(QStringLiteral("account remove N|URL"), tr("Forgets an account and its password in the keyring."))
+        + helpEntry(QStringLiteral("sync [N|URL] [--prefer both|local|server] [--timeout SECONDS]"),
+                    tr("Syncs the contacts both ways with every account, or the one named. Every\n"
+                       "conflict is listed; the sync is logged beside the database\n"
+                       "(db2-sync.log for db2.mdb)."))
+        + helpEntry(QStringLiteral("deleted"),
+                    tr("Lists the contacts deleted in the last %1 days, with their numbers.").arg(SyncSchema::KeptDays))
+        + helpEntry(QStringLiteral("undelete N"), tr("Brings back the deleted contact N; the next sync sends it back."));
 }
 
 QString SyncTool::optionsHelp()
 {
-    return tr("  --user NAME         with account add: the user's name on the server\n"
-              "  --password-command CMD\n"
-              "                      with account add: the shell command that prints the\n"
-              "                      password at each sync, instead of the keyring\n"
-              "  --ca-file FILE      with account add: the certificates (PEM) of the authority\n"
-              "                      that signed a self-hosted server's certificate\n"
-              "  --allow-http        with account add: plain http to another machine than this\n"
-              "                      one, where passwords and contacts travel unencrypted\n"
-              "  --addressbook NAME  with account add: the address book to sync, where the\n"
-              "                      user has several\n"
-              "  --prefer both|local|server\n"
-              "                      with account add and sync: the side that wins where a\n"
-              "                      field changed on both; both (the default) keeps both\n"
-              "                      versions\n"
-              "  --timeout SECONDS   with sync: a server silent this long (600 seconds unless\n"
-              "                      given) stops the sync\n");
+    return optionEntry(QStringLiteral("--user NAME"), tr("with account add: the user's name on the server"))
+        + optionEntry(QStringLiteral("--password-command CMD"),
+                      tr("with account add: the shell command that prints the\n"
+                         "password at each sync, instead of the keyring"))
+        + optionEntry(QStringLiteral("--ca-file FILE"),
+                      tr("with account add: the certificates (PEM) of the authority\n"
+                         "that signed a self-hosted server's certificate"))
+        + optionEntry(QStringLiteral("--allow-http"),
+                      tr("with account add: plain http to another machine than this\n"
+                         "one, where passwords and contacts travel unencrypted"))
+        + optionEntry(QStringLiteral("--addressbook NAME"),
+                      tr("with account add: the address book to sync, where the\n"
+                         "user has several"))
+        + optionEntry(QStringLiteral("--prefer both|local|server"),
+                      tr("with account add and sync: the side that wins where a\n"
+                         "field changed on both; both (the default) keeps both\n"
+                         "versions"))
+        + optionEntry(QStringLiteral("--timeout SECONDS"),
+                      tr("with sync: a server silent this long (600 seconds unless\n"
+                         "given) stops the sync"));
 }
 
 int SyncTool::fail(const QString &message, int status)
@@ -153,7 +177,7 @@ int SyncTool::run(const QStringList &arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     parser.addOptions({database, user, passwordCommand, caFile, allowHttp, addressBook, prefer, timeout});
     if (!parser.parse(QStringList{QStringLiteral("merivo-tool")} + arguments))
-        return fail(parser.errorText() + tr(" See merivo-tool --help."), 2);
+        return fail(tr("%1 See merivo-tool --help.").arg(parser.errorText()), 2);
     if (parser.isSet(database))
         m_database = parser.value(database);
     if (m_database.isEmpty()) {
@@ -161,6 +185,10 @@ int SyncTool::run(const QStringList &arguments)
             return fail(tr("--database needs the path of a contact database."), 2);
         return fail(tr("%1 Name a database with --database PATH.").arg(DataFolder::notFoundMessage()));
     }
+    // As with every command of merivo-tool: merivo-tool deleted >> db2.mdb
+    // must not write into the database.
+    if (const QString refusal = ProtectedFiles(m_database).refusal(m_output, tr("Standard output")); !refusal.isEmpty())
+        return fail(refusal);
 
     QStringList positional = parser.positionalArguments();
     const QString command = positional.takeFirst();
@@ -405,22 +433,20 @@ int SyncTool::sync(const QString &which, const QString &prefer, int timeoutSecon
         Synchronizer synchronizer(state, client, account, rule, log);
         SyncReport report;
         const bool finished = synchronizer.run(report);
+        // In one step, so that a % in the name or address is never taken for a placeholder.
         say(tr("%1 at %2: received %3 new, %4 changed, %5 deleted; sent %6 new, %7 changed, %8 deleted.")
-                .arg(account.user, account.url.toDisplayString())
-                .arg(report.receivedNew)
-                .arg(report.receivedChanged)
-                .arg(report.receivedDeleted)
-                .arg(report.sentNew)
-                .arg(report.sentChanged)
-                .arg(report.sentDeleted));
+                .arg(account.user, account.url.toDisplayString(), QString::number(report.receivedNew),
+                     QString::number(report.receivedChanged), QString::number(report.receivedDeleted),
+                     QString::number(report.sentNew), QString::number(report.sentChanged),
+                     QString::number(report.sentDeleted)));
         if (report.paired)
-            say(tr("  %1 contacts were on the server already and were paired, not added twice.").arg(report.paired));
+            say(Indent + tr("%1 contacts were on the server already and were paired, not added twice.").arg(report.paired));
         if (report.withoutName)
-            say(tr("  %1 cards hold nothing to serve as a name and were passed over.").arg(report.withoutName));
+            say(Indent + tr("%1 cards hold nothing to serve as a name and were passed over.").arg(report.withoutName));
         for (const QString &conflict : std::as_const(report.conflicts))
-            say(tr("  Conflict: %1").arg(conflict));
+            say(Indent + tr("Conflict: %1").arg(conflict));
         for (const QString &problem : std::as_const(report.problems))
-            say(tr("  Not synced this time: %1").arg(problem));
+            say(Indent + tr("Not synced this time: %1").arg(problem));
         if (!finished) {
             status = fail(tr("The sync with %1 stopped: %2 What it did is kept; the next sync goes on from there.")
                               .arg(account.url.toDisplayString(), synchronizer.lastError()));

@@ -70,7 +70,7 @@ QString Synchronizer::failure(const DavReply &reply, const QString &what) const
         return tr("%1: %2").arg(what, reply.error);
     if (reply.status == 401)
         return tr("%1: the server refused the user name or password of %2 (401).").arg(what, m_account.user);
-    return tr("%1: the server answered %2.").arg(what).arg(reply.status);
+    return tr("%1: the server answered %2.").arg(what, QString::number(reply.status));
 }
 
 QUrl Synchronizer::urlOf(const QString &path) const
@@ -330,7 +330,7 @@ bool Synchronizer::fetchOneByOne(const QStringList &paths)
             if ((reply.status == 404 || reply.status == 410) && !applyRemoval(path))
                 return false;
             if (reply.status != 200 && reply.status != 404 && reply.status != 410)
-                m_report->problems.append(tr("%1 could not be fetched: the server answered %2.").arg(path).arg(reply.status));
+                m_report->problems.append(tr("%1 could not be fetched: the server answered %2.").arg(path, QString::number(reply.status)));
         }
         return true;
     });

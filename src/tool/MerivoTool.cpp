@@ -193,12 +193,8 @@ int MerivoTool::runCommand(const QStringList &arguments)
 
     // Reports go to standard output, which must not be one of the files
     // that nothing may write over (merivo-tool ... >> db2.mdb).
-    if (const auto *file = qobject_cast<const QFileDevice *>(&m_output); file && file->handle() >= 0) {
-        const QString refusal =
-            ProtectedFiles(m_database).refusal(FileIdentity::ofDescriptor(file->handle()), tr("Standard output"));
-        if (!refusal.isEmpty())
-            return fail(refusal);
-    }
+    if (const QString refusal = ProtectedFiles(m_database).refusal(m_output, tr("Standard output")); !refusal.isEmpty())
+        return fail(refusal);
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
