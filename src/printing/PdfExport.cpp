@@ -36,6 +36,8 @@ QString PdfExport::save(const Writer &write, const QString &suggestedName) const
         WaitCursor wait;
         written = write(path);
     }
+    if (written.cancelled)
+        return QString();
     if (!written) {
         m_dialogs.messageBox(tr("The %1 could not be saved as a PDF file: %2").arg(m_what, written.error),
                              MsgBox::OkOnly, m_boxTitle);

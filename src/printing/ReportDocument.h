@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "TextShaper.h"
+
 class ReportCanvas;
 struct Report;
 struct ReportPage;
@@ -31,16 +33,25 @@ public:
     // Draws page `index` on a canvas, in points from the top left of the
     // printable area.
     void composePage(int index, ReportCanvas &canvas) const;
-    // Every text composePage() draws on any page, but the values and the
-    // page numbers: for checking that a face can draw them.
-    QStringList fixedTexts() const;
     QString pageLabel(int index) const;
+    static QString noRowsText();
 
 private:
-    void composeHeader(ReportCanvas &canvas) const;
-    void composeHeadings(ReportCanvas &canvas) const;
-    void composeRows(ReportCanvas &canvas, const ReportPage &page) const;
-    void composeFooter(ReportCanvas &canvas, int index) const;
+    // A page being composed: where it goes, and a line to shape into.
+    struct Composer
+    {
+        ReportCanvas &canvas;
+        const FontFaces &faces;
+        ShapedLine shaped;
+
+        void draw(const TextShaper &shaper, qreal size, QStringView text, bool elided, const QRectF &box,
+                  qreal baseline, Qt::Alignment alignment);
+    };
+
+    void composeHeader(Composer &composer) const;
+    void composeHeadings(Composer &composer) const;
+    void composeRows(Composer &composer, const ReportPage &page) const;
+    void composeFooter(Composer &composer, int index) const;
     QString dateText() const;
 
     std::shared_ptr<const Report> m_report;

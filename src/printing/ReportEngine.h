@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportDefinition.h"
+#include "ReportProgress.h"
 #include "ReportRows.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,12 @@ public:
     {
         std::shared_ptr<const Report> report;
         QString error; // for the user: names the file and what is wrong
+        bool cancelled = false;
     };
 
+    // Progress is told as the rows are read, sorted and laid out; the user
+    // may cancel it.
+    Produced produce(const QString &definitionPath, bool freshData, ReportProgress &progress);
     Produced produce(const QString &definitionPath, bool freshData);
 
 private:

@@ -1,6 +1,7 @@
 #include "ReportLayout.h"
 
 #include "ReportDefinition.h"
+#include "ReportProgress.h"
 #include "ReportRows.h"
 #include "TextWrap.h"
 
@@ -34,30 +35,37 @@ QList<ReportColumnPlace> placeColumns(const ReportDefinition &definition, qreal 
 
 } // namespace
 
-ReportLayout layoutReport(const ReportDefinition &definition, const ReportRows &rows, const TextMeasure &measure,
-                          const ReportMetrics &metrics)
+std::optional<ReportLayout> layoutReport(const ReportDefinition &definition, const ReportRows &rows,
+                                         const TextMeasure &measure, const std::function<ReportMetrics()> &metrics,
+                                         ReportProgress &progress)
 {
     ReportLayout layout;
     layout.pageLayout = QPageLayout(definition.pageSize, definition.orientation,
                                     QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
     layout.area = layout.pageLayout.paintRect(QPageLayout::Point).size();
-    layout.metrics = metrics;
-    layout.columns = placeColumns(definition, layout.area.width(), metrics.columnGap);
+    layout.columns = placeColumns(definition, layout.area.width(), ReportMetrics().columnGap);
 
     const qsizetype rowCount = rows.rowCount();
     layout.rowLines.resize(size_t(rowCount), 1);
+    std::vector<QString> cells;
     for (qsizetype row = 0; row < rowCount; ++row) {
+        rows.read(row, cells);
         qsizetype lines = 1;
         for (int column = 0; column < layout.columns.size(); ++column) {
             const ReportColumnPlace &place = layout.columns[column];
-            const QString &cell = rows.cell(row, column);
-            // Most values fit on one line; only the others are wrapped.
-            if (place.maxLines > 1 && (cell.contains(QLatin1Char('\n')) || measure.advance(cell) > place.textWidth))
+            const QString &cell = cells[size_t(column)];
+            // Every value is measured (it may bring a taller face), but only
+            // those that do not fit on one line are wrapped.
+            const bool oneLine = !cell.contains(QLatin1Char('\n')) && measure.advance(cell) <= place.textWidth;
+            if (place.maxLines > 1 && !oneLine)
                 lines = std::max(lines, wrapText(cell, place.textWidth, place.maxLines, measure).size());
         }
         layout.rowLines[size_t(row)] = quint8(lines);
+        if ((row & 1023) == 1023 && !progress.advance(ReportProgress::Stage::LayingOut, row + 1, rowCount))
+            return std::nullopt;
     }
 
+    layout.metrics = metrics();
     const qreal room = layout.bodyHeight();
     ReportPage page;
     qreal used = 0;
@@ -73,4 +81,11 @@ ReportLayout layoutReport(const ReportDefinition &definition, const ReportRows &
     }
     layout.pages.append(page);
     return layout;
+}
+
+ReportLayout layoutReport(const ReportDefinition &definition, const ReportRows &rows, const TextMeasure &measure,
+                          const ReportMetrics &metrics)
+{
+    NoProgress progress;
+    return *layoutReport(definition, rows, measure, [&metrics] { return metrics; }, progress);
 }

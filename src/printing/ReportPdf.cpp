@@ -4,8 +4,9 @@
 #include "ReportCanvas.h"
 #include "ReportDocument.h"
 #include "TextWrap.h"
-#include "TrueTypeSubset.h"
-#include "toolkit/PdfFile.h"
+#include "FontSubset.h"
+#include "ReportProgress.h"
+#include "TextShaper.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -48,13 +49,20 @@ QByteArray hexGlyph(quint32 glyph)
     return text;
 }
 
-// A text for the document's information, as PDF wants Unicode: UTF-16 big endian.
-QByteArray unicodeString(const QString &text)
+// A text as PDF wants Unicode: UTF-16 big endian, in hexadecimal.
+void appendUnicodeString(QByteArray &out, QStringView text)
 {
-    QByteArray hex = "<FEFF";
+    out.append("<FEFF");
     for (const QChar c : text)
-        hex += hexGlyph(c.unicode());
-    return hex + '>';
+        appendHex(out, c.unicode());
+    out.append('>');
+}
+
+QByteArray unicodeString(QStringView text)
+{
+    QByteArray out;
+    appendUnicodeString(out, text);
+    return out;
 }
 
 // Numbered objects, written one after the other, with the byte offsets the
@@ -65,7 +73,7 @@ public:
     explicit PdfObjects(QIODevice &device)
         : m_device(device)
     {
-        write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+        write("%PDF-1.6\n%\xE2\xE3\xCF\xD3\n");
     }
 
     int reserve()
@@ -128,23 +136,22 @@ private:
 // One face as the file embeds it, and the glyphs the pages used.
 struct EmbeddedFace
 {
-    const FontFace *face = nullptr;
     QByteArray resource; // the name pages use: /F1, /F2
     int font = 0;
     int cidFont = 0;
     int descriptor = 0;
     int program = 0;
     int toUnicode = 0;
-    std::map<quint32, std::pair<float, char16_t>> used; // glyph: advance per point, character
-    std::vector<bool> seen;                              // by glyph: in `used` already
+    std::vector<quint32> used;
+    std::vector<bool> seen; // by glyph: in `used` already
 
-    void use(quint32 glyph, float advance, char16_t character)
+    void use(quint32 glyph)
     {
         if (glyph >= seen.size())
             seen.resize(glyph + 1);
         if (!seen[glyph]) {
             seen[glyph] = true;
-            used.emplace(glyph, std::make_pair(advance, character));
+            used.push_back(glyph);
         }
     }
 };
@@ -153,36 +160,79 @@ struct EmbeddedFace
 class PdfCanvas final : public ReportCanvas
 {
 public:
-    PdfCanvas(std::vector<EmbeddedFace> &faces, QPointF origin, qreal pageHeight)
-        : m_faces(faces)
+    PdfCanvas(PdfObjects &objects, std::vector<EmbeddedFace> &faces, QPointF origin, qreal pageHeight)
+        : m_objects(objects)
+        , m_faces(faces)
         , m_origin(origin)
         , m_pageHeight(pageHeight)
     {
     }
 
-    void text(const FontFace &face, qreal size, QPointF origin, QStringView text, bool ellipsis,
-              const QRectF &) override
+    void text(const ShapedLine &line, const FontFaces &faces, qreal size, QPointF origin, const QRectF &) override
     {
-        if (text.isEmpty() && !ellipsis)
+        if (line.glyphs.empty())
             return;
-        EmbeddedFace &embedded = embeddedFor(face);
-        m_content.append("BT /");
-        m_content.append(embedded.resource);
-        m_content.append(' ');
-        appendNumber(m_content, size);
-        m_content.append(" Tf 1 0 0 1 ");
-        appendPoint(origin);
-        m_content.append(" Tm <");
-        const auto add = [&](QChar c) {
-            const FontFace::Glyph &glyph = face.glyph(c.unicode());
-            embedded.use(glyph.index, glyph.advance, c.unicode());
-            appendHex(m_content, glyph.index);
+        m_content.append("BT\n");
+        auto span = line.spans.cbegin();
+        int spanEnd = -1; // the glyph after the open span
+        bool open = false; // a TJ array
+        const auto closeArray = [&] {
+            if (open)
+                m_content.append(">] TJ\n");
+            open = false;
         };
-        for (const QChar c : text)
-            add(c);
-        if (ellipsis)
-            add(Ellipsis);
-        m_content.append("> Tj ET\n");
+        for (const ShapedRun &run : line.runs) {
+            closeArray();
+            EmbeddedFace &embedded = embeddedFor(run.face);
+            m_content.append('/');
+            m_content.append(embedded.resource);
+            m_content.append(' ');
+            appendNumber(m_content, size);
+            m_content.append(" Tf\n");
+            // Glyphs on one baseline go in one string; where one is not
+            // where the advance of the one before puts it, a shift says so.
+            QPointF expected;
+            for (int i = run.first; i < run.first + run.count; ++i) {
+                // Glyphs that do not tell their text by themselves carry it along.
+                if (i == spanEnd) {
+                    closeArray();
+                    m_content.append("EMC\n");
+                    spanEnd = -1;
+                }
+                if (span != line.spans.cend() && span->first == i) {
+                    closeArray();
+                    m_content.append("/Span << /ActualText ");
+                    appendUnicodeString(m_content, span->text);
+                    m_content.append(" >> BDC\n");
+                    spanEnd = span->first + span->count;
+                    ++span;
+                }
+                const quint32 glyph = line.glyphs[size_t(i)];
+                const QPointF at = origin + line.positions[size_t(i)] * size;
+                embedded.use(glyph);
+                if (open && !qFuzzyCompare(at.y() + 1, expected.y() + 1))
+                    closeArray();
+                if (!open) {
+                    m_content.append("1 0 0 1 ");
+                    appendPoint(at);
+                    m_content.append(" Tm [<");
+                    open = true;
+                } else {
+                    const qreal shift = (expected.x() - at.x()) * 1000 / size;
+                    if (std::abs(shift) > 0.05) {
+                        m_content.append('>');
+                        appendNumber(m_content, shift);
+                        m_content.append('<');
+                    }
+                }
+                appendHex(m_content, glyph);
+                expected = at + QPointF(faces.advance(run.face, glyph) * size, 0);
+            }
+        }
+        closeArray();
+        if (spanEnd >= 0)
+            m_content.append("EMC\n");
+        m_content.append("ET\n");
     }
 
     void line(const QLineF &line, const QColor &colour, qreal width) override
@@ -211,15 +261,23 @@ private:
         appendNumber(m_content, m_pageHeight - m_origin.y() - point.y());
     }
 
-    EmbeddedFace &embeddedFor(const FontFace &face)
+    EmbeddedFace &embeddedFor(int face)
     {
-        for (EmbeddedFace &embedded : m_faces) {
-            if (embedded.face == &face)
-                return embedded;
+        if (size_t(face) >= m_faces.size())
+            m_faces.resize(size_t(face) + 1);
+        EmbeddedFace &embedded = m_faces[size_t(face)];
+        if (embedded.resource.isEmpty()) {
+            embedded.resource = "F" + QByteArray::number(face + 1);
+            embedded.font = m_objects.reserve();
+            embedded.cidFont = m_objects.reserve();
+            embedded.descriptor = m_objects.reserve();
+            embedded.program = m_objects.reserve();
+            embedded.toUnicode = m_objects.reserve();
         }
-        Q_UNREACHABLE();
+        return embedded;
     }
 
+    PdfObjects &m_objects;
     std::vector<EmbeddedFace> &m_faces;
     QPointF m_origin;
     qreal m_pageHeight;
@@ -227,118 +285,119 @@ private:
 };
 
 // The six capitals that name a subset of a font, from the glyphs in it.
-QByteArray subsetTag(const std::map<quint32, std::pair<float, char16_t>> &used)
+QByteArray subsetTag(const std::vector<quint32> &used)
 {
     quint32 hash = 2166136261u;
-    for (const auto &entry : used)
-        hash = (hash ^ entry.first) * 16777619u;
+    for (const quint32 glyph : used)
+        hash = (hash ^ glyph) * 16777619u;
     QByteArray tag;
     for (int i = 0; i < 6; ++i, hash /= 26)
         tag += char('A' + hash % 26);
     return tag;
 }
 
-QByteArray postScriptName(const FontFace &face)
+QByteArray postScriptName(const QRawFont &raw)
 {
     QByteArray name;
-    for (const QChar c : face.raw().familyName()) {
-        if (c.isLetterOrNumber() && c.unicode() < 128)
-            name += char(c.unicode());
+    for (const QString &part : {raw.familyName(), raw.styleName()}) {
+        for (const QChar c : part) {
+            if (c.isLetterOrNumber() && c.unicode() < 128)
+                name += char(c.unicode());
+        }
+        if (part == raw.familyName())
+            name += '-';
     }
-    if (name.isEmpty())
-        name = "Sans";
-    return face.isBold() ? name + "-Bold" : name;
+    return name.size() > 1 ? name : QByteArray("Font");
 }
 
-void writeFace(PdfObjects &objects, const EmbeddedFace &embedded)
+// The characters each glyph stands for, as a ToUnicode map.
+QByteArray toUnicodeMap(const FontFaces::Face &face, std::vector<quint32> glyphs)
 {
-    const FontFace &face = *embedded.face;
-    const QByteArray program = TrueTypeSubset::program(face.raw(), embedded.seen);
-    const QByteArray name = subsetTag(embedded.used) + '+' + postScriptName(face);
+    std::sort(glyphs.begin(), glyphs.end());
+    QByteArray mappings;
+    QByteArray entries;
+    int count = 0;
+    const auto flush = [&] {
+        if (count > 0)
+            mappings += QByteArray::number(count) + " beginbfchar\n" + entries + "endbfchar\n";
+        entries.clear();
+        count = 0;
+    };
+    for (const quint32 glyph : glyphs) {
+        const auto found = face.characters.constFind(glyph);
+        if (found == face.characters.constEnd())
+            continue;
+        entries += '<' + hexGlyph(glyph) + "> <";
+        for (const QChar c : *found)
+            entries += hexGlyph(c.unicode());
+        entries += ">\n";
+        if (++count == 100)
+            flush();
+    }
+    flush();
+    return "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+           "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+           "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
+         + mappings + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+}
+
+bool writeFace(PdfObjects &objects, const EmbeddedFace &embedded, const FontFaces &faces, int index)
+{
+    const FontFaces::Face &face = faces.face(index);
+    const QRawFont &raw = face.raw;
+    const FontSubset subset = FontSubset::make(raw, embedded.used);
+    if (subset.program.isEmpty())
+        return false;
+    const bool cff = subset.outlines == FontSubset::Outlines::Cff;
+    std::vector<quint32> glyphs = embedded.used;
+    std::sort(glyphs.begin(), glyphs.end());
+    const QByteArray name = subsetTag(glyphs) + '+' + postScriptName(raw);
 
     QByteArray widths = "[";
-    QByteArray characters;
-    int entries = 0;
-    QByteArray mappings;
-    for (const auto &[glyph, use] : embedded.used) {
-        widths += ' ' + QByteArray::number(glyph) + " [" + number(use.first * 1000) + ']';
-        characters += '<' + hexGlyph(glyph) + "> <" + hexGlyph(use.second) + ">\n";
-        if (++entries == 100) {
-            mappings += "100 beginbfchar\n" + characters + "endbfchar\n";
-            characters.clear();
-            entries = 0;
-        }
+    for (const quint32 glyph : glyphs) {
+        widths += ' ' + QByteArray::number(glyph) + " [" + number(faces.advance(index, glyph) * 1000) + ']';
     }
-    if (entries > 0)
-        mappings += QByteArray::number(entries) + " beginbfchar\n" + characters + "endbfchar\n";
     widths += " ]";
 
-    const QByteArray head = face.raw().fontTable("head");
-    const qreal unitsPerEm = qFromBigEndian<quint16>(head.constData() + 18);
+    const QByteArray head = raw.fontTable("head");
+    const qreal unitsPerEm = head.size() >= 54 ? qFromBigEndian<quint16>(head.constData() + 18) : 1000;
     const auto designUnits = [&](int offset) {
-        return QByteArray::number(qRound(qFromBigEndian<qint16>(head.constData() + offset) * 1000 / unitsPerEm));
+        return head.size() >= 54
+                 ? QByteArray::number(qRound(qFromBigEndian<qint16>(head.constData() + offset) * 1000 / unitsPerEm))
+                 : QByteArray("0");
     };
     objects.object(embedded.font, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name
                                       + " /Encoding /Identity-H /DescendantFonts ["
                                       + QByteArray::number(embedded.cidFont) + " 0 R] /ToUnicode "
                                       + QByteArray::number(embedded.toUnicode) + " 0 R >>");
     objects.object(embedded.cidFont,
-                   "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name
-                       + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor "
-                       + QByteArray::number(embedded.descriptor) + " 0 R /CIDToGIDMap /Identity /W " + widths + " >>");
+                   "<< /Type /Font /Subtype " + QByteArray(cff ? "/CIDFontType0" : "/CIDFontType2") + " /BaseFont /"
+                       + name + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                       + " /FontDescriptor " + QByteArray::number(embedded.descriptor) + " 0 R"
+                       + (cff ? QByteArray() : QByteArray(" /CIDToGIDMap /Identity")) + " /W " + widths + " >>");
     objects.object(embedded.descriptor,
-                   "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox [" + designUnits(36) + ' '
+                   "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" + designUnits(36) + ' '
                        + designUnits(38) + ' ' + designUnits(40) + ' ' + designUnits(42) + "] /ItalicAngle 0 /Ascent "
-                       + number(face.ascent(1000)) + " /Descent " + number(-face.descent(1000)) + " /CapHeight "
-                       + number(face.raw().capHeight()) + " /StemV " + (face.isBold() ? "120" : "80")
-                       + " /FontFile2 " + QByteArray::number(embedded.program) + " 0 R >>");
-    objects.stream(embedded.program, "/Length1 " + QByteArray::number(program.size()), program,
-                   PdfObjects::Compression::Best);
-    objects.stream(embedded.toUnicode, QByteArray(),
-                   "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-                   "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-                   "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-                   "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
-                       + mappings
-                       + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n");
+                       + number(face.ascent * 1000) + " /Descent " + number(-face.descent * 1000) + " /CapHeight "
+                       + number(raw.capHeight()) + " /StemV 80 " + (cff ? "/FontFile3 " : "/FontFile2 ")
+                       + QByteArray::number(embedded.program) + " 0 R >>");
+    objects.stream(embedded.program,
+                   cff ? QByteArray("/Subtype /OpenType") : "/Length1 " + QByteArray::number(subset.program.size()),
+                   subset.program, PdfObjects::Compression::Best);
+    objects.stream(embedded.toUnicode, QByteArray(), toUnicodeMap(face, glyphs));
+    return true;
 }
 
 } // namespace
 
 PrintResult ReportPdf::write(const ReportDocument &document, const QString &path)
 {
-    if (canWriteDirectly(document))
-        return writeDirectly(document, path);
-    return writePdf(document, path);
+    NoProgress progress;
+    return write(document, path, progress);
 }
 
-bool ReportPdf::canWriteDirectly(const ReportDocument &document)
-{
-    const Report &report = document.report();
-    const FontFace &regular = report.fonts->regular();
-    const FontFace &bold = report.fonts->bold();
-    const QStringView ellipsis(&Ellipsis, 1);
-    if (!regular.isDirect(ellipsis) || !bold.isDirect(ellipsis))
-        return false;
-    if (!TrueTypeSubset::canEmbed(regular.raw()) || !TrueTypeSubset::canEmbed(bold.raw()))
-        return false;
-    for (const QString &text : document.fixedTexts()) {
-        if (!regular.isDirect(text) || !bold.isDirect(text))
-            return false;
-    }
-    const ReportRows &rows = *report.rows;
-    for (qsizetype row = 0; row < rows.rowCount(); ++row) {
-        for (int column = 0; column < rows.columnCount(); ++column) {
-            const QString &value = rows.cell(row, column);
-            // A line feed only separates lines; it is never drawn.
-            if (!regular.isDirect(value) && !regular.isDirect(QString(value).remove(QLatin1Char('\n'))))
-                return false;
-        }
-    }
-    return true;
-}
-
-PrintResult ReportPdf::writeDirectly(const ReportDocument &document, const QString &path)
+PrintResult ReportPdf::write(const ReportDocument &document, const QString &path, ReportProgress &progress)
 {
     const QString shownPath = QDir::toNativeSeparators(path);
     const auto failed = [&](const QString &why) {
@@ -349,47 +408,47 @@ PrintResult ReportPdf::writeDirectly(const ReportDocument &document, const QStri
         return failed(file.errorString());
 
     const Report &report = document.report();
+    const FontFaces &faces = report.fonts->faces();
     PdfObjects objects(file);
     const int catalog = objects.reserve();
     const int pageTree = objects.reserve();
     const int info = objects.reserve();
-    std::vector<EmbeddedFace> faces;
-    for (const FontFace *face : {&report.fonts->regular(), &report.fonts->bold()}) {
-        EmbeddedFace embedded;
-        embedded.face = face;
-        embedded.resource = "F" + QByteArray::number(qsizetype(faces.size() + 1));
-        embedded.font = objects.reserve();
-        embedded.cidFont = objects.reserve();
-        embedded.descriptor = objects.reserve();
-        embedded.program = objects.reserve();
-        embedded.toUnicode = objects.reserve();
-        faces.push_back(embedded);
-    }
-    QByteArray resources = "<< /Font <<";
-    for (const EmbeddedFace &embedded : faces)
-        resources += " /" + embedded.resource + ' ' + QByteArray::number(embedded.font) + " 0 R";
-    resources += " >> >>";
+    const int resources = objects.reserve();
+    std::vector<EmbeddedFace> embedded;
 
     const QPageLayout layout = report.layout.pageLayout;
     const QSizeF page = layout.fullRect(QPageLayout::Point).size();
     const QByteArray mediaBox = "[0 0 " + number(page.width()) + ' ' + number(page.height()) + ']';
-    PdfCanvas canvas(faces, layout.paintRect(QPageLayout::Point).topLeft(), page.height());
+    PdfCanvas canvas(objects, embedded, layout.paintRect(QPageLayout::Point).topLeft(), page.height());
     QByteArray kids;
-    for (int index = 0; index < document.pageCount() && objects.ok(); ++index) {
+    const int pages = document.pageCount();
+    for (int index = 0; index < pages && objects.ok(); ++index) {
+        if (!progress.advance(ReportProgress::Stage::Writing, index, pages)) {
+            file.cancelWriting();
+            return {false, QString(), true};
+        }
         document.composePage(index, canvas);
         const int content = objects.reserve();
         objects.stream(content, QByteArray(), canvas.takeContent());
         const int pageObject = objects.reserve();
         objects.object(pageObject, "<< /Type /Page /Parent " + QByteArray::number(pageTree) + " 0 R /MediaBox "
-                                       + mediaBox + " /Resources " + resources + " /Contents "
-                                       + QByteArray::number(content) + " 0 R >>");
+                                       + mediaBox + " /Resources " + QByteArray::number(resources)
+                                       + " 0 R /Contents " + QByteArray::number(content) + " 0 R >>");
         kids += QByteArray::number(pageObject) + " 0 R ";
     }
 
-    for (const EmbeddedFace &embedded : faces)
-        writeFace(objects, embedded);
-    objects.object(pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count "
-                                 + QByteArray::number(document.pageCount()) + " >>");
+    QByteArray fonts;
+    for (size_t face = 0; face < embedded.size(); ++face) {
+        if (embedded[face].resource.isEmpty())
+            continue;
+        if (!writeFace(objects, embedded[face], faces, int(face))) {
+            file.cancelWriting();
+            return failed(tr("the font %1 cannot be embedded").arg(faces.face(int(face)).raw.familyName()));
+        }
+        fonts += " /" + embedded[face].resource + ' ' + QByteArray::number(embedded[face].font) + " 0 R";
+    }
+    objects.object(resources, "<< /Font <<" + fonts + " >> >>");
+    objects.object(pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>");
     objects.object(catalog, "<< /Type /Catalog /Pages " + QByteArray::number(pageTree) + " 0 R >>");
     objects.object(info, "<< /Title " + unicodeString(document.title()) + " /Creator (Merivo) /Producer (Merivo) >>");
     objects.finish(catalog, info);

@@ -7,12 +7,14 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
+#include <numeric>
+
 #include <sqlite3.h>
 
 namespace {
 
 constexpr int BusyTimeoutMs = 2000;
-constexpr const char *OrderCollation = "merivo_report_order";
 
 QString quotedName(const QString &name)
 {
@@ -32,8 +34,21 @@ struct Connection
 struct Statement
 {
     sqlite3_stmt *statement = nullptr;
+    Statement() = default;
+    Statement(const Statement &) = delete;
+    Statement &operator=(Statement &&other) noexcept
+    {
+        std::swap(statement, other.statement);
+        return *this;
+    }
     ~Statement() { sqlite3_finalize(statement); }
 };
+
+QByteArrayView columnUtf8(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(statement, column)) : QByteArrayView();
+}
 
 QString columnText(sqlite3_stmt *statement, int column)
 {
@@ -52,13 +67,6 @@ QCollator orderCollator(bool caseSensitive)
     QCollator collator(locale);
     collator.setCaseSensitivity(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
     return collator;
-}
-
-int compareInOrder(void *collator, int leftBytes, const void *left, int rightBytes, const void *right)
-{
-    return static_cast<const QCollator *>(collator)->compare(
-        QStringView(static_cast<const QChar *>(left), leftBytes / 2),
-        QStringView(static_cast<const QChar *>(right), rightBytes / 2));
 }
 
 // The fields of a table as it stores them.
@@ -98,7 +106,7 @@ TableFields tableFields(sqlite3 *db, const QString &table)
 
 } // namespace
 
-ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
+ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportProgress &progress)
 {
     const QString database = QDir::toNativeSeparators(definition.databasePath);
     const QString definitionFile = QDir::toNativeSeparators(definition.path);
@@ -110,7 +118,6 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
     if (!QFileInfo(definition.databasePath).isFile())
         return failure(tr("the file does not exist"));
 
-    // Declared before the connection, which uses it until it closes.
     const QCollator collator = orderCollator(definition.sortCaseSensitive);
     Connection connection;
     // Read-only: the report never writes, and a file it cannot write is still read.
@@ -136,36 +143,66 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition)
             return failure(tr("the table \"%1\" has no field \"%2\"").arg(definition.table, field));
     }
 
-    if (sqlite3_create_collation_v2(connection.db, OrderCollation, SQLITE_UTF16_ALIGNED,
-                                    const_cast<QCollator *>(&collator), compareInOrder, nullptr)
-        != SQLITE_OK) {
-        return failure(connection.error());
-    }
-
     QStringList selected;
     for (qsizetype i = 0; i < definition.columns.size(); ++i)
         selected.append(quotedName(stored[i]));
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QStringLiteral(", ")),
-                                                          quotedName(definition.table));
-    if (!definition.sortField.isEmpty()) {
-        sql += QStringLiteral(" ORDER BY %1 COLLATE %2, rowid")
-                   .arg(quotedName(stored.constLast()), QLatin1String(OrderCollation));
-    } else {
-        sql += QStringLiteral(" ORDER BY rowid");
+    const bool sorted = !definition.sortField.isEmpty();
+    if (sorted)
+        selected.append(quotedName(stored.constLast()));
+    const QString from = QStringLiteral(" FROM %1").arg(quotedName(definition.table));
+
+    // One read transaction: the count and the rows are of the same table.
+    if (sqlite3_exec(connection.db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failure(connection.error());
+    qint64 total = 0;
+    {
+        Statement count;
+        const QString sql = QStringLiteral("SELECT count(*)") + from;
+        if (sqlite3_prepare16_v2(connection.db, sql.utf16(), -1, &count.statement, nullptr) != SQLITE_OK
+            || sqlite3_step(count.statement) != SQLITE_ROW) {
+            return failure(connection.error());
+        }
+        total = sqlite3_column_int64(count.statement, 0);
     }
 
     Statement select;
+    const QString sql = QStringLiteral("SELECT ") + selected.join(QStringLiteral(", ")) + from
+                      + QStringLiteral(" ORDER BY rowid");
     if (sqlite3_prepare16_v2(connection.db, sql.utf16(), -1, &select.statement, nullptr) != SQLITE_OK)
         return failure(connection.error());
 
+    // The rows in the table's order, each with the key it sorts by.
     const int columns = int(definition.columns.size());
     auto rows = std::make_shared<ReportRows>(columns);
+    std::vector<QCollatorSortKey> keys;
+    if (sorted)
+        keys.reserve(size_t(total));
+    qint64 done = 0;
     int rc;
     while ((rc = sqlite3_step(select.statement)) == SQLITE_ROW) {
         for (int column = 0; column < columns; ++column)
-            rows->append(columnText(select.statement, column));
+            rows->appendUtf8(columnUtf8(select.statement, column));
+        if (sorted)
+            keys.push_back(collator.sortKey(QString::fromUtf8(columnUtf8(select.statement, columns))));
+        if ((++done & 1023) == 0 && !progress.advance(ReportProgress::Stage::Reading, done, total))
+            return {nullptr, QString(), true};
     }
     if (rc != SQLITE_DONE)
         return failure(connection.error());
+    select = Statement();
+    sqlite3_exec(connection.db, "COMMIT", nullptr, nullptr, nullptr);
+    if (!rows->error().isEmpty())
+        return failure(rows->error());
+
+    // Sorted by the keys, once computed for each row: rows alike keep the table's order.
+    if (sorted) {
+        if (!progress.advance(ReportProgress::Stage::Sorting, 0, 1))
+            return {nullptr, QString(), true};
+        std::vector<quint32> order(keys.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
+        rows->setOrder(std::move(order));
+    }
     return {rows, QString()};
 }

@@ -3,7 +3,8 @@
 #include <QList>
 #include <QStringView>
 
-// How wide a text is on paper, in points.
+// How wide a text is on paper, in points, when it takes one line: what it
+// takes with the shapes of its glyphs, not the sum of its characters.
 class TextMeasure
 {
 public:
@@ -27,7 +28,9 @@ inline constexpr QChar Ellipsis = QChar(0x2026);
 
 // Breaks `text` into at most `maxLines` lines no wider than `width`: at a
 // line feed, else after the last blank that fits, else inside a word too
-// long for a line. The blanks at a break are dropped. When text remains
+// long for a line (between two characters as the reader sees them). Each
+// line is measured whole, as it will be shaped. The blanks at a break are
+// dropped. When text remains
 // after the last line, that line is shortened so that an ellipsis fits
 // after it. An empty text is one empty line.
 QList<TextLine> wrapText(QStringView text, qreal width, int maxLines, const TextMeasure &measure);

@@ -1,0 +1,122 @@
+#include "ReportRows.h"
+
+#include <QCoreApplication>
+
+#include <unistd.h>
+
+namespace {
+
+// Appended text is written out in pieces of this size.
+constexpr qsizetype FlushSize = 1 << 20;
+
+void appendLength(QByteArray &out, quint32 length)
+{
+    while (length >= 0x80) {
+        out.append(char(0x80 | (length & 0x7f)));
+        length >>= 7;
+    }
+    out.append(char(length));
+}
+
+quint32 takeLength(const char *&at)
+{
+    quint32 length = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = quint8(*at++);
+        length |= quint32(byte & 0x7f) << shift;
+        if (!(byte & 0x80))
+            return length;
+    }
+}
+
+} // namespace
+
+ReportRows::ReportRows(int columnCount)
+    : m_columnCount(columnCount)
+{
+}
+
+void ReportRows::append(QStringView cell)
+{
+    appendUtf8(cell.toUtf8());
+}
+
+void ReportRows::appendUtf8(QByteArrayView cell)
+{
+    if (m_columnCount == 0)
+        return;
+    if (m_cellsInRow == 0) {
+        if (m_pending.size() >= FlushSize)
+            flush();
+        m_rowStarts.push_back(m_written + m_pending.size());
+    }
+    appendLength(m_pending, quint32(cell.size()));
+    m_pending.append(cell);
+    if (++m_cellsInRow == m_columnCount)
+        m_cellsInRow = 0;
+}
+
+void ReportRows::flush()
+{
+    if (!m_error.isEmpty())
+        return;
+    if (!m_file.isOpen() && !m_file.open()) {
+        m_error = QCoreApplication::translate("ReportRows", "no temporary file can be made for the rows: %1")
+                      .arg(m_file.errorString());
+        return;
+    }
+    if (m_file.write(m_pending) != m_pending.size()) {
+        m_error = QCoreApplication::translate("ReportRows", "the rows cannot be kept in a temporary file: %1")
+                      .arg(m_file.errorString());
+        return;
+    }
+    m_written += m_pending.size();
+    m_pending.clear();
+    // Written straight through to the file, so that reads by position see it.
+    m_file.flush();
+}
+
+void ReportRows::setOrder(std::vector<quint32> order)
+{
+    m_order = std::move(order);
+}
+
+void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
+{
+    cells.resize(size_t(m_columnCount));
+    const size_t stored = m_order.empty() ? size_t(row) : m_order[size_t(row)];
+    const qint64 start = m_rowStarts[stored];
+    const qint64 end = stored + 1 < m_rowStarts.size() ? m_rowStarts[stored + 1] : m_written + m_pending.size();
+    const char *at = nullptr;
+    if (start >= m_written) {
+        at = m_pending.constData() + (start - m_written);
+    } else {
+        m_readBuffer.resize(end - start);
+        qint64 got = 0;
+        while (got < m_readBuffer.size()) {
+            const ssize_t n = ::pread(int(m_file.handle()), m_readBuffer.data() + got, size_t(m_readBuffer.size() - got),
+                                      off_t(start + got));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        if (got < m_readBuffer.size()) {
+            for (QString &cell : cells)
+                cell.clear();
+            return;
+        }
+        at = m_readBuffer.constData();
+    }
+    for (QString &cell : cells) {
+        const quint32 length = takeLength(at);
+        cell = QString::fromUtf8(at, length);
+        at += length;
+    }
+}
+
+QString ReportRows::cell(qsizetype row, int column) const
+{
+    std::vector<QString> cells;
+    read(row, cells);
+    return cells[size_t(column)];
+}
