@@ -8,8 +8,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3
   libbenchmark-dev
+  libharfbuzz-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
-  poppler-utils fonts-dejavu-core fonts-liberation2
+  poppler-utils fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei fonts-lohit-deva
+  cups printer-driver-cups-pdf
   desktop-file-utils appstream
   abook mdbtools python3-vobject
 )

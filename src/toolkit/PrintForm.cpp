@@ -12,8 +12,9 @@ namespace {
 constexpr qreal ScreenDpi = 96.0;
 }
 
-ImageDocument::ImageDocument(const QImage &image, const QString &title)
-    : m_image(image)
+ImageDocument::ImageDocument(const QPicture &picture, QSize size, const QString &title)
+    : m_picture(picture)
+    , m_size(size)
     , m_title(title)
 {
 }
@@ -25,20 +26,26 @@ QPageLayout ImageDocument::pageLayout() const
 
 void ImageDocument::paintPage(int, QPainter &painter, const QRectF &area) const
 {
-    // The picture's size in logical pixels, whatever the screen's density.
-    const QSizeF logical = m_image.deviceIndependentSize();
+    const QSizeF logical = m_size;
     if (logical.isEmpty())
         return;
     const QPaintDevice *device = painter.device();
     qreal scale = device ? device->logicalDpiX() / ScreenDpi : 1.0;
     scale = std::min({scale, area.width() / logical.width(), area.height() / logical.height()});
-    painter.drawImage(QRectF(area.topLeft(), logical * scale), m_image);
+    painter.translate(area.topLeft());
+    painter.scale(scale, scale);
+    painter.setClipRect(QRectF(QPointF(0, 0), logical), Qt::IntersectClip);
+    painter.drawPicture(0, 0, m_picture);
 }
 
 ImageDocument formPage(QWidget &form)
 {
-    // grab() draws the widgets as they are now, without the window frame.
-    return ImageDocument(form.grab().toImage(), form.windowTitle());
+    // The widgets as they are now, without the window frame.
+    QPicture picture;
+    QPainter painter(&picture);
+    form.render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    painter.end();
+    return ImageDocument(picture, form.size(), form.windowTitle());
 }
 
 QPageLayout regionalPageLayout(QPageLayout::Orientation orientation)

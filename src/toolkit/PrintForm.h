@@ -2,19 +2,18 @@
 
 #include "Printer.h"
 
-#include <QImage>
+#include <QPicture>
 
 class QWidget;
 
 // One page holding a picture at the size it has on screen (a logical pixel
 // is 1/96 inch), at the top left of the printable area, made smaller only
-// where the page is too small for it.
+// where the page is too small for it. The picture keeps the drawing as it
+// was made, text as text: a printer or a PDF file gets letters, not pixels.
 class ImageDocument final : public PrintDocument
 {
 public:
-    ImageDocument(const QImage &image, const QString &title);
-
-    QImage image() const { return m_image; }
+    ImageDocument(const QPicture &picture, QSize size, const QString &title);
 
     QString title() const override { return m_title; }
     int pageCount() const override { return 1; }
@@ -22,7 +21,8 @@ public:
     void paintPage(int index, QPainter &painter, const QRectF &area) const override;
 
 private:
-    QImage m_image;
+    QPicture m_picture;
+    QSize m_size; // in logical pixels
     QString m_title;
 };
 
