@@ -255,7 +255,7 @@ void writeContacts(const QString &path, int count, Data data)
 QString makeData(const QTemporaryDir &root, int count, Data data)
 {
     const QString folder =
-        QDir(root.path()).filePath(QStringLiteral("%1-%2").arg(data == Data::Latin ? "latin" : "mixed").arg(count));
+        QDir(root.path()).filePath(QStringLiteral("%1-%2").arg(data == Data::Latin ? QStringLiteral("latin") : QStringLiteral("mixed")).arg(count));
     QDir().mkpath(folder);
     writeContacts(QDir(folder).filePath(QStringLiteral("db2.mdb")), count, data);
     const QString definition = QDir(folder).filePath(ReportDefinitionFile::FileName);

@@ -154,8 +154,13 @@ QString ReportDocument::noRowsText()
 void ReportDocument::Composer::draw(const TextShaper &shaper, qreal size, QStringView text, bool elided,
                                     const QRectF &box, qreal baseline, Qt::Alignment alignment)
 {
-    const bool rightToLeft = readsRightToLeft(text);
-    shaper.shape(text, elided, rightToLeft, shaped);
+    shaper.shape(text, elided, shaper.readsRightToLeft(text), shaped);
+    place(size, box, baseline, alignment);
+}
+
+void ReportDocument::Composer::place(qreal size, const QRectF &box, qreal baseline, Qt::Alignment alignment)
+{
+    const bool rightToLeft = shaped.rightToLeft;
     if (alignment == Qt::AlignLeft && rightToLeft)
         alignment = Qt::AlignRight;
     qreal x = box.left() - shaped.left() * size;
@@ -233,13 +238,17 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
         for (int column = 0; column < layout.columns.size(); ++column) {
             const ReportColumnPlace &place = layout.columns[column];
             const QString &value = cells[size_t(column)];
-            // Most values fit on their line as they are; only the others are wrapped.
-            QList<TextLine> lines;
-            if (!value.contains(QLatin1Char('\n')) && measure.advance(value) <= place.textWidth)
-                lines = {TextLine{0, value.size(), false}};
-            else
-                lines = wrapText(value, place.textWidth, place.maxLines, measure);
             const QRectF cell(place.x, top, place.textWidth, height);
+            const qreal baseline = top + layout.metrics.rowPadding + ascent;
+            // Most values fit on their line as they are; only the others are wrapped.
+            if (!value.contains(QLatin1Char('\n'))) {
+                regular.shape(value, false, regular.readsRightToLeft(value), composer.shaped);
+                if ((composer.shaped.right() - composer.shaped.left()) * ReportFonts::BodySize <= place.textWidth) {
+                    composer.place(ReportFonts::BodySize, cell, baseline, Qt::AlignLeft);
+                    continue;
+                }
+            }
+            const QList<TextLine> lines = wrapText(value, place.textWidth, place.maxLines, measure);
             for (qsizetype i = 0; i < lines.size(); ++i) {
                 const qreal baseline = top + layout.metrics.rowPadding + i * layout.metrics.lineHeight + ascent;
                 composer.draw(regular, ReportFonts::BodySize, QStringView(value).sliced(lines[i].start, lines[i].length),

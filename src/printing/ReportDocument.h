@@ -46,6 +46,8 @@ private:
 
         void draw(const TextShaper &shaper, qreal size, QStringView text, bool elided, const QRectF &box,
                   qreal baseline, Qt::Alignment alignment);
+        // Draws the line shaped last.
+        void place(qreal size, const QRectF &box, qreal baseline, Qt::Alignment alignment);
     };
 
     void composeHeader(Composer &composer) const;

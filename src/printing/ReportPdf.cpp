@@ -20,7 +20,8 @@ namespace {
 
 // Numbers and glyphs are written millions of times for a large report:
 // straight into the output, without a text of their own each.
-void appendNumber(QByteArray &out, qreal value)
+template<typename Out>
+void appendNumber(Out &out, qreal value)
 {
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
@@ -34,7 +35,8 @@ QByteArray number(qreal value)
     return text;
 }
 
-void appendHex(QByteArray &out, quint32 glyph)
+template<typename Out>
+void appendHex(Out &out, quint32 glyph)
 {
     static const char digits[] = "0123456789ABCDEF";
     const char text[4] = {digits[(glyph >> 12) & 15], digits[(glyph >> 8) & 15], digits[(glyph >> 4) & 15],
@@ -50,7 +52,8 @@ QByteArray hexGlyph(quint32 glyph)
 }
 
 // A text as PDF wants Unicode: UTF-16 big endian, in hexadecimal.
-void appendUnicodeString(QByteArray &out, QStringView text)
+template<typename Out>
+void appendUnicodeString(Out &out, QStringView text)
 {
     out.append("<FEFF");
     for (const QChar c : text)
@@ -64,6 +67,18 @@ QByteArray unicodeString(QStringView text)
     appendUnicodeString(out, text);
     return out;
 }
+
+// A page's operators: appended to millions of times for a large report,
+// so kept in a plain buffer.
+struct Operators
+{
+    std::string text;
+
+    void append(const char *literal) { text.append(literal); }
+    void append(const char *data, size_t size) { text.append(data, size); }
+    void append(char c) { text.push_back(c); }
+    void append(const QByteArray &bytes) { text.append(bytes.constData(), size_t(bytes.size())); }
+};
 
 // Numbered objects, written one after the other, with the byte offsets the
 // cross-reference table needs.
@@ -90,14 +105,15 @@ public:
 
     // Pages are compressed fast: a large report is written in half the time
     // for a quarter more bytes. What is written once, as the fonts, is
-    // compressed best.
+    // compressed well.
     enum class Compression { Fast, Best };
 
-    void stream(int number, const QByteArray &entries, const QByteArray &data,
-                Compression compression = Compression::Fast)
+    void stream(int number, const QByteArray &entries, QByteArrayView data, Compression compression = Compression::Fast)
     {
         // qCompress puts the length in front of a zlib stream, which is what FlateDecode reads.
-        const QByteArray deflated = qCompress(data, compression == Compression::Fast ? 1 : 9).mid(4);
+        const QByteArray deflated =
+            qCompress(reinterpret_cast<const uchar *>(data.data()), data.size(), compression == Compression::Fast ? 1 : 6)
+                .mid(4);
         m_offsets[size_t(number)] = m_position;
         write(QByteArray::number(number) + " 0 obj\n<< /Length " + QByteArray::number(deflated.size())
               + " /Filter /FlateDecode " + entries + " >>\nstream\n");
@@ -251,7 +267,7 @@ public:
         m_content.append(" l S Q\n");
     }
 
-    QByteArray takeContent() { return std::exchange(m_content, QByteArray()); }
+    std::string takeContent() { return std::exchange(m_content.text, std::string()); }
 
 private:
     void appendPoint(QPointF point)
@@ -281,7 +297,7 @@ private:
     std::vector<EmbeddedFace> &m_faces;
     QPointF m_origin;
     qreal m_pageHeight;
-    QByteArray m_content;
+    Operators m_content;
 };
 
 // The six capitals that name a subset of a font, from the glyphs in it.
@@ -429,7 +445,8 @@ PrintResult ReportPdf::write(const ReportDocument &document, const QString &path
         }
         document.composePage(index, canvas);
         const int content = objects.reserve();
-        objects.stream(content, QByteArray(), canvas.takeContent());
+        const std::string operators = canvas.takeContent();
+        objects.stream(content, QByteArray(), QByteArrayView(operators.data(), qsizetype(operators.size())));
         const int pageObject = objects.reserve();
         objects.object(pageObject, "<< /Type /Page /Parent " + QByteArray::number(pageTree) + " 0 R /MediaBox "
                                        + mediaBox + " /Resources " + QByteArray::number(resources)

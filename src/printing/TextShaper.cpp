@@ -118,21 +118,6 @@ CharClass classOf(QChar c)
 
 } // namespace
 
-// A character of the one-glyph scripts: its face, glyph and extents.
-struct TextShaper::Glyph
-{
-    enum Kind : quint8 { Unknown, Single, Shaped };
-
-    quint32 index = 0;
-    float advance = 0;  // per point of font size
-    float inkLeft = 0;  // from the pen
-    float inkRight = 0;
-    float widest = 0;   // the advance, or the mirrored character's when wider
-    qint16 face = -1;
-    Kind kind = Unknown;
-    bool ownsGlyph = false; // the face's glyph stands for this character alone
-};
-
 // A word shaped by Qt's layout, kept for its next use.
 struct TextShaper::Word
 {
@@ -161,7 +146,7 @@ struct TextShaper::Item
 
 void ShapedLine::clear()
 {
-    text.clear();
+    text.resize(0); // keeps the room for the next line
     glyphs.clear();
     positions.clear();
     runs.clear();
@@ -198,6 +183,28 @@ bool readsRightToLeft(QStringView text)
     return strongOrNumber(text) == Bidi::R;
 }
 
+bool TextShaper::readsRightToLeft(QStringView text) const
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const Glyph &g = glyph(text[i].unicode());
+        if (g.kind == Glyph::Single) {
+            if (g.leftToRight)
+                return false;
+            continue;
+        }
+        switch (text[i].direction()) {
+        case QChar::DirL:
+            return false;
+        case QChar::DirR:
+        case QChar::DirAL:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 TextShaper::TextShaper(const QFont &font, FontFaces &faces)
     : m_font(font)
     , m_faces(faces)
@@ -211,11 +218,9 @@ TextShaper::TextShaper(const QFont &font, FontFaces &faces)
 
 TextShaper::~TextShaper() = default;
 
-const TextShaper::Glyph &TextShaper::glyph(char16_t unit) const
+const TextShaper::Glyph &TextShaper::lookUp(char16_t unit) const
 {
     Glyph &glyph = m_glyphs[unit];
-    if (glyph.kind != Glyph::Unknown)
-        return glyph;
     glyph.kind = Glyph::Shaped;
     const QChar c(unit);
     if (!takesOneGlyph(c))
@@ -242,6 +247,7 @@ const TextShaper::Glyph &TextShaper::glyph(char16_t unit) const
     glyph.inkRight = float(ink.right() / FontFaces::ReferenceSize);
     glyph.widest = glyph.advance;
     glyph.kind = Glyph::Single;
+    glyph.leftToRight = c.direction() == QChar::DirL;
     glyph.ownsGlyph = m_faces.claim(face, index, QStringView(&unit, 1));
     // Drawn right to left, a bracket turns round.
     const char16_t mirrored = char16_t(QChar::mirroredChar(unit));
@@ -442,7 +448,6 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
 
 qreal TextShaper::width(QStringView text) const
 {
-    const bool rightToLeft = readsRightToLeft(text);
     // The pens' advances, and what ink any piece puts beyond its own
     // advance on either side: the most of it is allowed at both ends.
     qreal advance = 0;
@@ -453,21 +458,38 @@ qreal TextShaper::width(QStringView text) const
         overRight = std::max(overRight, inkRight - pieceAdvance);
         advance += pieceAdvance;
     };
+    // Most text takes one glyph a character: straight from the table.
     const qsizetype size = text.size();
     qsizetype at = 0;
+    for (; at < size; ++at) {
+        const Glyph &g = glyph(text[at].unicode());
+        if (g.kind != Glyph::Single && !isBlank(text[at]))
+            break;
+        if (isBlank(text[at]))
+            advance += glyph(u' ').advance;
+        else
+            extend(g.widest, g.inkLeft, g.inkRight);
+    }
+    if (at == size)
+        return advance + overLeft + overRight;
+
+    // Else word by word, from the start of the word the table could not take.
+    while (at > 0 && !isBlank(text[at - 1])) {
+        --at;
+        advance -= glyph(text[at].unicode()).widest;
+    }
+    const bool rightToLeft = this->readsRightToLeft(text);
     while (at < size) {
         if (isBlank(text[at])) {
-            const Glyph &space = glyph(u' ');
-            extend(space.widest, space.inkLeft, space.inkRight);
+            advance += glyph(u' ').advance;
             ++at;
             continue;
         }
         qsizetype end = at;
         bool single = true;
-        while (end < size && !isBlank(text[end])) {
+        for (; end < size && !isBlank(text[end]); ++end) {
             if (glyph(text[end].unicode()).kind != Glyph::Single)
                 single = false;
-            ++end;
         }
         if (single) {
             for (qsizetype i = at; i < end; ++i) {
@@ -495,6 +517,8 @@ void TextShaper::shape(QStringView text, bool ellipsis, bool rightToLeft, Shaped
     // Without right-to-left letters a left-to-right line keeps its order.
     bool inOrder = !rightToLeft;
     for (qsizetype i = 0; inOrder && i < line.text.size(); ++i) {
+        if (glyph(line.text[i].unicode()).kind == Glyph::Single)
+            continue;
         const QChar::Direction direction = line.text[i].direction();
         inOrder = direction != QChar::DirR && direction != QChar::DirAL;
     }

@@ -78,12 +78,34 @@ public:
 
     const FontFaces &faces() const { return m_faces; }
 
+    // As readsRightToLeft(), faster for the characters known here.
+    bool readsRightToLeft(QStringView text) const;
+
 private:
-    struct Glyph;
+    // A character of the one-glyph scripts: its face, glyph and extents.
+    struct Glyph
+    {
+        enum Kind : quint8 { Unknown, Single, Shaped };
+
+        quint32 index = 0;
+        float advance = 0;  // per point of font size
+        float inkLeft = 0;  // from the pen
+        float inkRight = 0;
+        float widest = 0;   // the advance, or the mirrored character's when wider
+        qint16 face = -1;
+        Kind kind = Unknown;
+        bool ownsGlyph = false; // the face's glyph stands for this character alone
+        bool leftToRight = false; // a letter that reads left to right
+    };
     struct Word;
     struct Item;
 
-    const Glyph &glyph(char16_t unit) const;
+    const Glyph &glyph(char16_t unit) const
+    {
+        const Glyph &known = m_glyphs[unit];
+        return known.kind != Glyph::Unknown ? known : lookUp(unit);
+    }
+    const Glyph &lookUp(char16_t unit) const;
     const Word &word(QStringView text, bool rightToLeft) const;
     qreal placeWord(const Word &word, qreal x, ShapedLine &line) const;
     void shapeInOrder(QStringView text, ShapedLine &line) const;

@@ -1,7 +1,5 @@
 #include "TextWrap.h"
 
-#include <QTextBoundaryFinder>
-
 #include <vector>
 
 namespace {
@@ -11,25 +9,36 @@ bool isBlank(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
+// Whether a reader's character (a letter with its marks, a conjunct, a
+// surrogate pair) starts at `at`.
+bool startsCharacter(QStringView text, qsizetype at)
+{
+    const QChar c = text[at];
+    if (c.isLowSurrogate() || c.isMark() || c.unicode() == 0x200C || c.unicode() == 0x200D)
+        return false;
+    const QChar before = text[at - 1];
+    // After a virama (or a joiner) the next consonant belongs to the conjunct.
+    return before.unicode() != 0x200D && before.combiningClass() != 9;
+}
+
 // The longest piece of text[start, end) that starts at `start`, ends
-// between two characters as the reader sees them (never inside a
-// conjunct, a letter with its marks or a surrogate pair) and fits into
-// `width`; at least one such character, even when it does not fit.
+// between two characters as the reader sees them (see startsCharacter())
+// and fits into `width`; at least one such character, even when it does
+// not fit.
 qsizetype fittingLength(QStringView text, qsizetype start, qsizetype end, qreal width, const TextMeasure &measure)
 {
-    const QStringView piece = text.sliced(start, end - start);
-    std::vector<qsizetype> bounds; // ends of characters, from the piece's start
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, piece.data(), int(piece.size()));
-    while (finder.toNextBoundary() > 0)
-        bounds.push_back(finder.position());
-    if (bounds.empty())
-        return end - start;
+    std::vector<qsizetype> bounds; // ends of characters, from `start`
+    for (qsizetype at = start + 1; at < end; ++at) {
+        if (startsCharacter(text, at))
+            bounds.push_back(at - start);
+    }
+    bounds.push_back(end - start);
     // The widths grow with the length: the last bound that fits.
     size_t low = 0;
     size_t high = bounds.size();
     while (low + 1 < high) {
         const size_t middle = (low + high) / 2;
-        if (measure.advance(piece.first(bounds[middle])) <= width)
+        if (measure.advance(text.sliced(start, bounds[middle])) <= width)
             low = middle;
         else
             high = middle;
@@ -54,14 +63,24 @@ QList<TextLine> wrapText(QStringView text, qreal width, int maxLines, const Text
             pos = paragraphEnd < size ? paragraphEnd + 1 : size;
             continue;
         }
-        // Break at the last blank before which the line fits...
-        qsizetype lineEnd = -1;
+        // Break at the last blank before which the line fits (found by
+        // halving: the longer the line, the wider)...
+        std::vector<qsizetype> breaks;
         for (qsizetype at = pos + 1; at < paragraphEnd; ++at) {
-            if (!isBlank(text[at]) || isBlank(text[at - 1]))
-                continue;
-            if (measure.advance(text.sliced(pos, at - pos)) > width)
-                break;
-            lineEnd = at;
+            if (isBlank(text[at]) && !isBlank(text[at - 1]))
+                breaks.push_back(at);
+        }
+        qsizetype lineEnd = -1;
+        size_t low = 0;
+        size_t high = breaks.size();
+        while (low < high) {
+            const size_t middle = (low + high) / 2;
+            if (measure.advance(text.sliced(pos, breaks[middle] - pos)) <= width) {
+                lineEnd = breaks[middle];
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
         }
         // ...or inside a word too long for a line.
         if (lineEnd < 0) {

@@ -3,8 +3,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPaintDevice>
-#include <QPixmap>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -12,21 +10,23 @@ namespace {
 constexpr qreal ScreenDpi = 96.0;
 }
 
-ImageDocument::ImageDocument(const QPicture &picture, QSize size, const QString &title)
-    : m_picture(picture)
-    , m_size(size)
+FormDocument::FormDocument(QWidget &form, const QString &title)
+    : m_form(&form)
     , m_title(title)
 {
 }
 
-QPageLayout ImageDocument::pageLayout() const
+QPageLayout FormDocument::pageLayout() const
 {
     return regionalPageLayout(QPageLayout::Portrait);
 }
 
-void ImageDocument::paintPage(int, QPainter &painter, const QRectF &area) const
+void FormDocument::paintPage(int, QPainter &painter, const QRectF &area) const
 {
-    const QSizeF logical = m_size;
+    if (!m_form)
+        return;
+    // The window's size in logical pixels, whatever the screen's density.
+    const QSizeF logical = m_form->size();
     if (logical.isEmpty())
         return;
     const QPaintDevice *device = painter.device();
@@ -34,18 +34,12 @@ void ImageDocument::paintPage(int, QPainter &painter, const QRectF &area) const
     scale = std::min({scale, area.width() / logical.width(), area.height() / logical.height()});
     painter.translate(area.topLeft());
     painter.scale(scale, scale);
-    painter.setClipRect(QRectF(QPointF(0, 0), logical), Qt::IntersectClip);
-    painter.drawPicture(0, 0, m_picture);
+    m_form->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
 }
 
-ImageDocument formPage(QWidget &form)
+FormDocument formPage(QWidget &form)
 {
-    // The widgets as they are now, without the window frame.
-    QPicture picture;
-    QPainter painter(&picture);
-    form.render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    painter.end();
-    return ImageDocument(picture, form.size(), form.windowTitle());
+    return FormDocument(form, form.windowTitle());
 }
 
 QPageLayout regionalPageLayout(QPageLayout::Orientation orientation)

@@ -2,18 +2,18 @@
 
 #include "Printer.h"
 
-#include <QPicture>
+#include <QPointer>
+#include <QWidget>
 
-class QWidget;
-
-// One page holding a picture at the size it has on screen (a logical pixel
-// is 1/96 inch), at the top left of the printable area, made smaller only
-// where the page is too small for it. The picture keeps the drawing as it
-// was made, text as text: a printer or a PDF file gets letters, not pixels.
-class ImageDocument final : public PrintDocument
+// One page holding a window's client area at the size it has on screen (a
+// logical pixel is 1/96 inch), at the top left of the printable area, made
+// smaller only where the page is too small for it. The window draws itself
+// onto the page when it is printed, as it shows at that moment (hidden
+// controls absent): text goes to the printer as text, not as pixels.
+class FormDocument final : public PrintDocument
 {
 public:
-    ImageDocument(const QPicture &picture, QSize size, const QString &title);
+    FormDocument(QWidget &form, const QString &title);
 
     QString title() const override { return m_title; }
     int pageCount() const override { return 1; }
@@ -21,15 +21,13 @@ public:
     void paintPage(int index, QPainter &painter, const QRectF &area) const override;
 
 private:
-    QPicture m_picture;
-    QSize m_size; // in logical pixels
+    QPointer<QWidget> m_form;
     QString m_title;
 };
 
-// The print-the-form operation's page: the image of the window's client
-// area as it shows at this moment (hidden controls absent), titled with the
-// window's caption.
-ImageDocument formPage(QWidget &form);
+// The print-the-form operation's page: the window's client area, titled
+// with the window's caption.
+FormDocument formPage(QWidget &form);
 
 // The paper of the user's region (Letter where US measures are the custom,
 // else A4) in the given orientation, with margins of 15 mm.
