@@ -7,6 +7,8 @@
 //   merivo_report_bench                  1,000 / 10,000 / 100,000 / 1,000,000 contacts
 //   merivo_report_bench --sizes=1000,10000
 //   merivo_report_bench --quick          200 and 1,000 contacts, to keep it working in CI
+//   merivo_report_bench --sample=FILE    writes a report of 40 six-script contacts, in the
+//                                        table's order, to the PDF file FILE, and ends
 //
 // For each kind of data and size it measures, from the definition file on:
 //   rows       the rows read and sorted (ReportQuery)
@@ -385,10 +387,15 @@ int main(int argc, char **argv)
 {
     std::vector<char *> arguments;
     std::vector<int> sizes = {1000, 10000, 100000, 1000000};
+    QString sample;
     for (int i = 0; i < argc; ++i) {
         const std::string argument(argv[i]);
         if (argument == "--quick") {
             sizes = {200, 1000};
+            continue;
+        }
+        if (argument.rfind("--sample=", 0) == 0) {
+            sample = QString::fromStdString(argument.substr(9));
             continue;
         }
         if (argument.rfind("--sizes=", 0) == 0) {
@@ -407,6 +414,23 @@ int main(int argc, char **argv)
     benchmark::Initialize(&benchmarkArgc, arguments.data());
 
     const QTemporaryDir root;
+    if (!sample.isEmpty()) {
+        // The default definition without its sort: the scripts come mixed, as added.
+        const QString definition = makeData(root, 40, Data::Mixed);
+        QFile file(definition);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(ReportDefinitionFile::defaultText().replace(
+            ",\n    \"sort\": { \"field\": \"Name\", \"caseSensitive\": false }", ""));
+        file.close();
+        ReportEngine engine;
+        const ReportEngine::Produced produced = engine.produce(definition, true);
+        check(bool(produced.report), "sample", produced.error);
+        if (produced.report) {
+            const PrintResult written = ReportPdf::write(ReportDocument(produced.report), sample);
+            check(bool(written), "sample PDF", written.error);
+        }
+        return g_failed ? 1 : 0;
+    }
     std::map<std::pair<Data, int>, QString> definitions;
     for (const int contacts : sizes) {
         for (const Data data : {Data::Latin, Data::Mixed})

@@ -63,24 +63,23 @@ QList<TextLine> wrapText(QStringView text, qreal width, int maxLines, const Text
             pos = paragraphEnd < size ? paragraphEnd + 1 : size;
             continue;
         }
-        // Break at the last blank before which the line fits (found by
-        // halving: the longer the line, the wider)...
-        std::vector<qsizetype> breaks;
-        for (qsizetype at = pos + 1; at < paragraphEnd; ++at) {
-            if (isBlank(text[at]) && !isBlank(text[at - 1]))
-                breaks.push_back(at);
-        }
+        // Break at the last blank before which the line fits: words are
+        // added while they fit, each measured once (a line is never less
+        // wide than its words and blanks together).
         qsizetype lineEnd = -1;
-        size_t low = 0;
-        size_t high = breaks.size();
-        while (low < high) {
-            const size_t middle = (low + high) / 2;
-            if (measure.advance(text.sliced(pos, breaks[middle] - pos)) <= width) {
-                lineEnd = breaks[middle];
-                low = middle + 1;
-            } else {
-                high = middle;
-            }
+        qreal used = 0;
+        for (qsizetype at = pos; at < paragraphEnd;) {
+            qsizetype wordEnd = at;
+            while (wordEnd < paragraphEnd && !isBlank(text[wordEnd]))
+                ++wordEnd;
+            used += measure.advance(text.sliced(at, wordEnd - at));
+            if (used > width)
+                break;
+            lineEnd = wordEnd;
+            at = wordEnd;
+            while (at < paragraphEnd && isBlank(text[at]))
+                ++at;
+            used += measure.advance(text.sliced(lineEnd, at - lineEnd));
         }
         // ...or inside a word too long for a line.
         if (lineEnd < 0) {

@@ -28,9 +28,10 @@ inline constexpr QChar Ellipsis = QChar(0x2026);
 
 // Breaks `text` into at most `maxLines` lines no wider than `width`: at a
 // line feed, else after the last blank that fits, else inside a word too
-// long for a line (between two characters as the reader sees them). Each
-// line is measured whole, as it will be shaped. The blanks at a break are
-// dropped. When text remains
+// long for a line (between two characters as the reader sees them). A line
+// is measured as its words and blanks, each measured alone: a measure
+// that counts the shapes of glyphs gives a line no more room than that.
+// The blanks at a break are dropped. When text remains
 // after the last line, that line is shortened so that an ellipsis fits
 // after it. An empty text is one empty line.
 QList<TextLine> wrapText(QStringView text, qreal width, int maxLines, const TextMeasure &measure);
