@@ -446,6 +446,15 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
     return *kept;
 }
 
+qsizetype TextShaper::endOfWord(QStringView text, qsizetype at, bool &single) const
+{
+    for (; at < text.size() && !isBlank(text[at]); ++at) {
+        if (glyph(text[at].unicode()).kind != Glyph::Single)
+            single = false;
+    }
+    return at;
+}
+
 qreal TextShaper::width(QStringView text) const
 {
     // The pens' advances, and what ink any piece puts beyond its own
@@ -485,12 +494,8 @@ qreal TextShaper::width(QStringView text) const
             ++at;
             continue;
         }
-        qsizetype end = at;
         bool single = true;
-        for (; end < size && !isBlank(text[end]); ++end) {
-            if (glyph(text[end].unicode()).kind != Glyph::Single)
-                single = false;
-        }
+        const qsizetype end = endOfWord(text, at, single);
         if (single) {
             for (qsizetype i = at; i < end; ++i) {
                 const Glyph &g = m_glyphs[text[i].unicode()];
@@ -563,12 +568,8 @@ void TextShaper::shapeInOrder(QStringView text, ShapedLine &line) const
             placeCharacter(text[at++]);
             continue;
         }
-        qsizetype end = at;
         bool single = true;
-        for (; end < size && !isBlank(text[end]); ++end) {
-            if (glyph(text[end].unicode()).kind != Glyph::Single)
-                single = false;
-        }
+        const qsizetype end = endOfWord(text, at, single);
         if (single) {
             for (qsizetype i = at; i < end; ++i)
                 placeCharacter(text[i]);
@@ -592,13 +593,8 @@ void TextShaper::shapeBidirectional(QStringView text, bool rightToLeft, ShapedLi
             ++at;
             continue;
         }
-        qsizetype end = at;
         bool single = true;
-        while (end < size && !isBlank(text[end])) {
-            if (glyph(text[end].unicode()).kind != Glyph::Single)
-                single = false;
-            ++end;
-        }
+        const qsizetype end = endOfWord(text, at, single);
         if (!single) {
             const Word &w = word(text.sliced(at, end - at), rightToLeft);
             items.push_back({at, end - at, &w, w.bidi, 0});

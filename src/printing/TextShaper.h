@@ -107,6 +107,9 @@ private:
     }
     const Glyph &lookUp(char16_t unit) const;
     const Word &word(QStringView text, bool rightToLeft) const;
+    // Where the word starting at `at` ends; `single` turns false when one
+    // of its characters is not in the table.
+    qsizetype endOfWord(QStringView text, qsizetype at, bool &single) const;
     qreal placeWord(const Word &word, qreal x, ShapedLine &line) const;
     void shapeInOrder(QStringView text, ShapedLine &line) const;
     void shapeBidirectional(QStringView text, bool rightToLeft, ShapedLine &line) const;

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPaintDevice>
+#include <QPicture>
 
 #include <algorithm>
 
@@ -32,9 +33,18 @@ void FormDocument::paintPage(int, QPainter &painter, const QRectF &area) const
     const QPaintDevice *device = painter.device();
     qreal scale = device ? device->logicalDpiX() / ScreenDpi : 1.0;
     scale = std::min({scale, area.width() / logical.width(), area.height() / logical.height()});
+    // Through a picture: rendered onto a printer directly, Qt draws the
+    // window as pixels, and a picture keeps its text only when it is played
+    // at its own size (which is why printers and PDF files are given the
+    // screen's resolution).
+    QPicture picture;
+    QPainter recorder(&picture);
+    m_form->render(&recorder, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    recorder.end();
     painter.translate(area.topLeft());
-    painter.scale(scale, scale);
-    m_form->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    if (!qFuzzyCompare(scale, 1.0))
+        painter.scale(scale, scale);
+    picture.play(&painter);
 }
 
 FormDocument formPage(QWidget &form)

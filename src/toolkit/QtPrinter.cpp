@@ -4,6 +4,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+namespace {
+constexpr int ScreenResolution = 96;
+}
+
 PrintResult QtPrinter::print(const PrintDocument &document, const PageProgress &progress)
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
@@ -17,6 +21,9 @@ PrintResult QtPrinter::print(const PrintDocument &document, const PageProgress &
     }
 
     QPrinter printer(info, QPrinter::HighResolution);
+    // The job goes to the print server as PDF, as sharp at any resolution;
+    // in the screen's (1/96 inch) a window's picture keeps its text.
+    printer.setResolution(ScreenResolution);
     printer.setDocName(document.title());
     // A paper size the printer lacks keeps its own; the pages scale to fit.
     printer.setPageLayout(document.pageLayout());

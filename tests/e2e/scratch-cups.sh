@@ -64,7 +64,10 @@ CONF
   export CUPS_SERVER=127.0.0.1:$cups_port
   for _ in $(seq 100); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
   lpstat -r >/dev/null 2>&1 || { cat "$cups_dir/log/cupsd.out" "$cups_dir/log/error_log" 2>/dev/null; return 1; }
-  lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd &&
+  # cups-pdf takes PostScript: the PDF jobs are turned into PostScript by
+  # cairo, which keeps text as text (Ghostscript, the default, draws it).
+  lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+    -o pdftops-renderer-default=pdftocairo &&
     lpadmin -d PDF && cupsenable PDF && cupsaccept PDF
 }
 
