@@ -442,7 +442,8 @@ int main(int argc, char **argv)
         const int rounds = contacts >= 1000000 ? 1 : contacts >= 100000 ? 3 : 5;
         for (const Data data : {Data::Latin, Data::Mixed}) {
             const QString definition = definitions[{data, contacts}];
-            const std::string suffix = "/" + std::to_string(contacts) + "/" + (data == Data::Latin ? "latin" : "mixed");
+            const std::string suffix =
+                QStringLiteral("/%1/%2").arg(contacts).arg(data == Data::Latin ? u"latin" : u"mixed").toStdString();
             const bool memory = contacts == largest;
             benchmark::RegisterBenchmark(("report_rows" + suffix).c_str(),
                                          [=](benchmark::State &state) { sortedRows(state, definition, data, contacts); })

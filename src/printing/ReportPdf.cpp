@@ -1,10 +1,9 @@
 #include "ReportPdf.h"
 
+#include "FontSubset.h"
 #include "Report.h"
 #include "ReportCanvas.h"
 #include "ReportDocument.h"
-#include "TextWrap.h"
-#include "FontSubset.h"
 #include "ReportProgress.h"
 #include "TextShaper.h"
 
@@ -13,7 +12,7 @@
 #include <QtEndian>
 
 #include <charconv>
-#include <map>
+#include <string>
 #include <vector>
 
 namespace {
