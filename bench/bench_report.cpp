@@ -42,6 +42,7 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,6 +58,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::map<std::string, std::vector<double>> g_seconds;
+std::map<std::string, std::vector<double>> g_processorSeconds;
 std::map<std::string, double> g_peakMb;
 bool g_failed = false;
 
@@ -271,11 +273,29 @@ std::string figure(const char *what, Data data, int contacts)
     return std::string(what) + " " + std::to_string(contacts) + " " + dataName(data);
 }
 
-void record(const std::string &name, Clock::time_point start, benchmark::State &state)
+// The process's processor time so far, every thread's, in seconds.
+double processorSeconds()
 {
-    const std::chrono::duration<double> took = Clock::now() - start;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Wall-clock and processor time from its start: on a machine shared with
+// other work the first depends on the load, the second much less.
+struct Stopwatch
+{
+    Clock::time_point wall = Clock::now();
+    double processor = processorSeconds();
+};
+
+void record(const std::string &name, const Stopwatch &start, benchmark::State &state)
+{
+    const std::chrono::duration<double> took = Clock::now() - start.wall;
     state.SetIterationTime(took.count());
     g_seconds[name].push_back(took.count());
+    g_processorSeconds[name].push_back(processorSeconds() - start.processor);
 }
 
 // --- the measures -----------------------------------------------------------------
@@ -284,7 +304,7 @@ void sortedRows(benchmark::State &state, const QString &definition, Data data, i
 {
     const auto loaded = ReportDefinitionFile::read(definition);
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const Stopwatch start;
         const ReportQuery::Result rows = ReportQuery::run(*loaded.definition);
         record(figure("rows", data, contacts), start, state);
         check(rows.rows && rows.rows->rowCount() == contacts, "rows", rows.error);
@@ -299,7 +319,7 @@ void onScreen(benchmark::State &state, const QString &definition, Data data, int
         if (measureMemory)
             resetPeakMemory();
         ReportControl control(dialogs, printer);
-        const auto start = Clock::now();
+        const Stopwatch start;
         control.assign(ReportControl::ReportFile, definition);
         control.assign(ReportControl::FreshData, true);
         control.assign(ReportControl::Action, QVariant::fromValue<qint16>(1));
@@ -319,7 +339,7 @@ void toPdf(benchmark::State &state, const QString &definition, Data data, int co
     for (auto _ : state) {
         if (measureMemory)
             resetPeakMemory();
-        const auto start = Clock::now();
+        const Stopwatch start;
         ReportEngine engine;
         const ReportEngine::Produced produced = engine.produce(definition, true);
         check(produced.report && produced.report->rows->rowCount() == contacts, "produce", produced.error);
@@ -335,39 +355,51 @@ void toPdf(benchmark::State &state, const QString &definition, Data data, int co
     state.counters["PDF MB"] = double(QFileInfo(pdf).size()) / (1024.0 * 1024.0);
 }
 
-void printSummary(const std::vector<int> &sizes)
+// The machine's load average over the last minute, as uptime gives it.
+std::string loadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string load;
+    file >> load;
+    return load;
+}
+
+void printSummary(const std::vector<int> &sizes, const std::string &loadAtStart)
 {
     const auto seconds = [](const std::string &name) { return median(g_seconds[name]); };
+    const auto processor = [](const std::string &name) { return median(g_processorSeconds[name]); };
     const auto first = [](const std::string &name) {
         return g_seconds[name].empty() ? 0.0 : g_seconds[name].front();
     };
-    std::printf("\nReport summary: median seconds (first run on screen in brackets); six scripts / Latin\n");
-    std::printf("  %-10s %10s %24s %24s %8s\n", "contacts", "measure", "Latin", "six scripts", "ratio");
+    std::printf("\nReport summary: median seconds of wall-clock time [processor time of all threads];"
+                " first run on screen after it; six scripts / Latin (wall-clock)\n");
+    std::printf("  load average %s at the start, %s at the end\n", loadAtStart.c_str(), loadAverage().c_str());
+    std::printf("  %-10s %10s %28s %28s %6s\n", "contacts", "measure", "Latin", "six scripts", "ratio");
     for (const int contacts : sizes) {
         for (const char *what : {"rows", "on screen", "to PDF"}) {
-            const double latin = seconds(figure(what, Data::Latin, contacts));
-            const double mixed = seconds(figure(what, Data::Mixed, contacts));
-            char latinText[64];
-            char mixedText[64];
-            if (std::string(what) == "on screen") {
-                std::snprintf(latinText, sizeof latinText, "%.3f (%.3f)", latin, first(figure(what, Data::Latin, contacts)));
-                std::snprintf(mixedText, sizeof mixedText, "%.3f (%.3f)", mixed, first(figure(what, Data::Mixed, contacts)));
-            } else {
-                std::snprintf(latinText, sizeof latinText, "%.3f", latin);
-                std::snprintf(mixedText, sizeof mixedText, "%.3f", mixed);
+            char text[2][64];
+            for (const Data data : {Data::Latin, Data::Mixed}) {
+                const std::string name = figure(what, data, contacts);
+                const int n = std::snprintf(text[int(data)], sizeof text[0], "%.3f [%.3f]", seconds(name), processor(name));
+                if (std::string(what) == "on screen")
+                    std::snprintf(text[int(data)] + n, sizeof text[0] - size_t(n), " first %.3f", first(name));
             }
-            std::printf("  %-10d %10s %24s %24s %8.2f\n", contacts, what, latinText, mixedText,
-                        latin > 0 ? mixed / latin : 0);
+            const double latin = seconds(figure(what, Data::Latin, contacts));
+            std::printf("  %-10d %10s %28s %28s %6.2f\n", contacts, what, text[0], text[1],
+                        latin > 0 ? seconds(figure(what, Data::Mixed, contacts)) / latin : 0);
         }
     }
-    std::printf("\n  growth, each size against the one before it (time ratio)\n");
+    std::printf("\n  growth, each size against the one before it (wall-clock [processor] time ratio)\n");
     for (size_t i = 1; i < sizes.size(); ++i) {
         for (const Data data : {Data::Latin, Data::Mixed}) {
-            for (const char *what : {"rows", "to PDF"}) {
+            for (const char *what : {"rows", "on screen", "to PDF"}) {
                 const double small = seconds(figure(what, data, sizes[i - 1]));
                 const double large = seconds(figure(what, data, sizes[i]));
-                std::printf("  %-7s %d/%d %-12s %8.2f   (%.1f times the contacts)\n", what, sizes[i], sizes[i - 1],
-                            dataName(data), small > 0 ? large / small : 0, double(sizes[i]) / sizes[i - 1]);
+                const double smallProcessor = processor(figure(what, data, sizes[i - 1]));
+                const double largeProcessor = processor(figure(what, data, sizes[i]));
+                std::printf("  %-9s %d/%d %-12s %8.2f [%.2f]   (%.0f times the contacts)\n", what, sizes[i],
+                            sizes[i - 1], dataName(data), small > 0 ? large / small : 0,
+                            smallProcessor > 0 ? largeProcessor / smallProcessor : 0, double(sizes[i]) / sizes[i - 1]);
             }
         }
     }
@@ -431,6 +463,7 @@ int main(int argc, char **argv)
         }
         return g_failed ? 1 : 0;
     }
+    const std::string loadAtStart = loadAverage();
     std::map<std::pair<Data, int>, QString> definitions;
     for (const int contacts : sizes) {
         for (const Data data : {Data::Latin, Data::Mixed})
@@ -467,6 +500,6 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    printSummary(sizes);
+    printSummary(sizes, loadAtStart);
     return g_failed ? 1 : 0;
 }

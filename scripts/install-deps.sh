@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3
   libbenchmark-dev
-  libharfbuzz-dev
+  libharfbuzz-dev zlib1g-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
   poppler-utils fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei fonts-lohit-deva
   cups printer-driver-cups-pdf

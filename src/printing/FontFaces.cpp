@@ -2,38 +2,42 @@
 
 #include <algorithm>
 
-namespace {
-
-// Two faces are one when Qt draws them from the same font engine, or when
-// they are the same face of the same font file, loaded twice.
-bool sameFace(const QRawFont &a, const QRawFont &b)
-{
-    if (a == b)
-        return true;
-    return a.familyName() == b.familyName() && a.styleName() == b.styleName() && a.weight() == b.weight()
-        && a.style() == b.style() && a.fontTable("head") == b.fontTable("head");
-}
-
-} // namespace
-
 int FontFaces::add(const QRawFont &raw)
 {
-    for (size_t i = 0; i < m_faces.size(); ++i) {
-        if (sameFace(m_faces[i].raw, raw))
-            return int(i);
+    const QString family = raw.familyName();
+    const QString style = raw.styleName();
+    const QByteArray head = raw.fontTable("head");
+    const std::lock_guard lock(m_mutex);
+    const int count = m_count.load(std::memory_order_relaxed);
+    // The same face of the same font file, however often Qt loaded it.
+    for (int i = 0; i < count; ++i) {
+        const Face &face = *m_faces[size_t(i)];
+        if (face.family == family && face.style == style && face.weight == raw.weight() && face.slant == raw.style()
+            && face.head == head) {
+            return i;
+        }
     }
-    Face face;
-    face.raw = raw;
-    face.raw.setPixelSize(ReferenceSize);
-    face.ascent = face.raw.ascent() / ReferenceSize;
-    face.descent = face.raw.descent() / ReferenceSize;
-    m_faces.push_back(std::move(face));
-    return int(m_faces.size() - 1);
+    if (size_t(count) == MaxFaces)
+        return 0;
+    auto face = std::make_unique<Face>();
+    face->raw = raw;
+    face->raw.setPixelSize(ReferenceSize);
+    face->ascent = face->raw.ascent() / ReferenceSize;
+    face->descent = face->raw.descent() / ReferenceSize;
+    face->family = family;
+    face->style = style;
+    face->weight = raw.weight();
+    face->slant = raw.style();
+    face->head = head;
+    m_faces[size_t(count)] = std::move(face);
+    m_count.store(count + 1, std::memory_order_release);
+    return count;
 }
 
 bool FontFaces::claim(int face, quint32 glyph, QStringView text)
 {
-    QHash<quint32, QString> &characters = m_faces[size_t(face)].characters;
+    const std::lock_guard lock(m_mutex);
+    QHash<quint32, QString> &characters = m_faces[size_t(face)]->characters;
     const auto found = characters.constFind(glyph);
     if (found == characters.constEnd()) {
         characters.insert(glyph, text.toString());
@@ -42,31 +46,18 @@ bool FontFaces::claim(int face, quint32 glyph, QStringView text)
     return *found == text;
 }
 
-qreal FontFaces::advance(int index, quint32 glyph) const
-{
-    const Face &face = m_faces[size_t(index)];
-    if (glyph >= face.advances.size())
-        face.advances.resize(glyph + 1, -1);
-    float &advance = face.advances[glyph];
-    if (advance < 0) {
-        advance = float(face.raw.advancesForGlyphIndexes({glyph}, QRawFont::UseDesignMetrics).value(0).x()
-                        / ReferenceSize);
-    }
-    return advance;
-}
-
 qreal FontFaces::ascent() const
 {
     qreal most = 0;
-    for (const Face &face : m_faces)
-        most = std::max(most, face.ascent);
+    for (int i = 0; i < count(); ++i)
+        most = std::max(most, m_faces[size_t(i)]->ascent);
     return most;
 }
 
 qreal FontFaces::descent() const
 {
     qreal most = 0;
-    for (const Face &face : m_faces)
-        most = std::max(most, face.descent);
+    for (int i = 0; i < count(); ++i)
+        most = std::max(most, m_faces[size_t(i)]->descent);
     return most;
 }

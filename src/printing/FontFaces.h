@@ -3,13 +3,18 @@
 #include <QHash>
 #include <QRawFont>
 
-#include <vector>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
 
 // The font faces a report's text is drawn in: the report's own font and the
 // fallback faces Qt chose for the letters it lacks. Each face is known by
 // its number here, and remembers which characters each of its glyphs
 // stands for, as far as that is always the same (for turning glyphs back
-// into text).
+// into text). Pages may be composed on several threads at once: faces are
+// added and glyphs claimed under a lock, and a face once added stays where
+// it is.
 class FontFaces
 {
 public:
@@ -19,29 +24,37 @@ public:
 
     struct Face
     {
-        QRawFont raw;       // at ReferenceSize
+        QRawFont raw;       // at ReferenceSize, for the thread that added it
         qreal ascent = 0;   // per point
         qreal descent = 0;  // per point
         QHash<quint32, QString> characters; // glyph: the characters it was first used for
-        mutable std::vector<float> advances; // by glyph, per point; negative: not looked up yet
+        // What tells the face from others without asking its font.
+        QString family;
+        QString style;
+        int weight = 0;
+        QFont::Style slant = QFont::StyleNormal;
+        QByteArray head; // the font's header table
     };
 
-    // The number of the face `raw` draws with, added when new.
+    // The number of the face `raw` draws with, added when new. A report
+    // uses a handful; past the most this keeps, the report's own face
+    // stands in.
     int add(const QRawFont &raw);
-    const Face &face(int index) const { return m_faces[size_t(index)]; }
-    int count() const { return int(m_faces.size()); }
+    const Face &face(int index) const { return *m_faces[size_t(index)]; }
+    int count() const { return m_count.load(std::memory_order_acquire); }
 
     // Records that `glyph` of `face` stands for `text`. True when it always
     // does: nothing else was recorded for it before.
     bool claim(int face, quint32 glyph, QStringView text);
-
-    // The advance of a glyph, per point of font size.
-    qreal advance(int face, quint32 glyph) const;
 
     // The largest ascent and descent of the faces used so far, per point.
     qreal ascent() const;
     qreal descent() const;
 
 private:
-    std::vector<Face> m_faces;
+    static constexpr size_t MaxFaces = 256;
+
+    std::array<std::unique_ptr<Face>, MaxFaces> m_faces;
+    std::atomic<int> m_count{0};
+    std::mutex m_mutex;
 };

@@ -125,9 +125,14 @@ void ReportDocument::paintPage(int index, QPainter &painter, const QRectF &area)
 
 void ReportDocument::composePage(int index, ReportCanvas &canvas) const
 {
+    composePage(index, canvas, *m_report->fonts);
+}
+
+void ReportDocument::composePage(int index, ReportCanvas &canvas, const ReportFonts &fonts) const
+{
     if (index < 0 || index >= m_report->layout.pages.size())
         return;
-    Composer composer{canvas, m_report->fonts->faces(), {}};
+    Composer composer{canvas, fonts, {}};
     composeHeader(composer);
     composeHeadings(composer);
     composeRows(composer, m_report->layout.pages[index]);
@@ -168,13 +173,13 @@ void ReportDocument::Composer::place(qreal size, const QRectF &box, qreal baseli
         x = box.right() - shaped.right() * size;
     else if (alignment == Qt::AlignHCenter)
         x = box.center().x() - (shaped.left() + shaped.right()) * size / 2;
-    canvas.text(shaped, faces, size, QPointF(x, baseline), box);
+    canvas.text(shaped, fonts.faces(), size, QPointF(x, baseline), box);
 }
 
 void ReportDocument::composeHeader(Composer &composer) const
 {
     const ReportLayout &layout = m_report->layout;
-    const ReportFonts &fonts = *m_report->fonts;
+    const ReportFonts &fonts = composer.fonts;
     const qreal rule = layout.metrics.headerHeight - 4;
     const qreal textBottom = rule - 3;
 
@@ -198,7 +203,7 @@ void ReportDocument::composeHeader(Composer &composer) const
 void ReportDocument::composeHeadings(Composer &composer) const
 {
     const ReportLayout &layout = m_report->layout;
-    const TextShaper &bold = m_report->fonts->bold();
+    const TextShaper &bold = composer.fonts.bold();
     const ShapedMeasure measure(bold, ReportFonts::BodySize);
     const qreal top = layout.metrics.headerHeight;
     const qreal bottom = layout.bodyTop() - 2;
@@ -219,8 +224,8 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
 {
     const ReportLayout &layout = m_report->layout;
     const ReportRows &rows = *m_report->rows;
-    const TextShaper &regular = m_report->fonts->regular();
-    const TextMeasure &measure = m_report->fonts->bodyMeasure();
+    const TextShaper &regular = composer.fonts.regular();
+    const TextMeasure &measure = composer.fonts.bodyMeasure();
     const qreal ascent = layout.metrics.ascent * ReportFonts::BodySize;
 
     if (rows.rowCount() == 0) {
@@ -263,7 +268,7 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
 void ReportDocument::composeFooter(Composer &composer, int index) const
 {
     const ReportLayout &layout = m_report->layout;
-    composer.draw(m_report->fonts->regular(), ReportFonts::BodySize, pageLabel(index), false,
+    composer.draw(composer.fonts.regular(), ReportFonts::BodySize, pageLabel(index), false,
                   QRectF(0, layout.area.height() - layout.metrics.footerHeight, layout.area.width(),
                          layout.metrics.footerHeight),
                   layout.area.height() - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignHCenter);

@@ -9,6 +9,7 @@
 #include "TextShaper.h"
 
 class ReportCanvas;
+class ReportFonts;
 struct Report;
 struct ReportPage;
 
@@ -31,8 +32,10 @@ public:
     void paintPage(int index, QPainter &painter, const QRectF &area) const override;
 
     // Draws page `index` on a canvas, in points from the top left of the
-    // printable area.
+    // printable area; on another thread than the report's, with a copy of
+    // its fonts of that thread's own.
     void composePage(int index, ReportCanvas &canvas) const;
+    void composePage(int index, ReportCanvas &canvas, const ReportFonts &fonts) const;
     QString pageLabel(int index) const;
     static QString noRowsText();
 
@@ -41,7 +44,7 @@ private:
     struct Composer
     {
         ReportCanvas &canvas;
-        const FontFaces &faces;
+        const ReportFonts &fonts;
         ShapedLine shaped;
 
         void draw(const TextShaper &shaper, qreal size, QStringView text, bool elided, const QRectF &box,

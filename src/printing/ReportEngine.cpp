@@ -40,7 +40,7 @@ ReportEngine::Produced ReportEngine::produce(const QString &definitionPath, bool
 
     // The title and headings are measured first: their faces count for the
     // height of a line as much as those of the values.
-    auto fonts = std::make_shared<ReportFonts>();
+    auto fonts = std::make_shared<ReportFonts>(m_font);
     fonts->bold().width(report->definition.title);
     for (const ReportColumn &column : report->definition.columns)
         fonts->bold().width(column.heading);

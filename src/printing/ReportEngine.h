@@ -3,8 +3,10 @@
 #include "ReportDefinition.h"
 #include "ReportProgress.h"
 #include "ReportRows.h"
+#include "toolkit/Fonts.h"
 
 #include <QCoreApplication>
+#include <QFont>
 
 #include <memory>
 #include <optional>
@@ -32,7 +34,12 @@ public:
     Produced produce(const QString &definitionPath, bool freshData, ReportProgress &progress);
     Produced produce(const QString &definitionPath, bool freshData);
 
+    // The font reports are drawn in (their headings in its bold style);
+    // the program's dialog font unless set.
+    void setFont(const QFont &font) { m_font = font; }
+
 private:
+    QFont m_font = dialogFont(8.25, false);
     std::optional<ReportDefinition> m_lastDefinition;
     std::shared_ptr<const ReportRows> m_lastRows;
 };

@@ -5,6 +5,8 @@
 #include "TextShaper.h"
 #include "TextWrap.h"
 
+#include <memory>
+
 // One style of the report's font at one size, as the measure of wrapping
 // and layout.
 class ShapedMeasure final : public TextMeasure
@@ -31,18 +33,24 @@ public:
     static constexpr qreal BodySize = 8;
     static constexpr qreal TitleSize = 14;
 
-    ReportFonts();
+    // `font` in its regular and bold styles, at the sizes of a report.
+    explicit ReportFonts(const QFont &font);
+    // Fonts for another thread: they share the faces, and shape on their own.
+    ReportFonts(const ReportFonts &other);
+    ReportFonts &operator=(const ReportFonts &) = delete;
 
     const TextShaper &regular() const { return m_regular; }
     const TextShaper &bold() const { return m_bold; }
     const TextMeasure &bodyMeasure() const { return m_bodyMeasure; }
-    const FontFaces &faces() const { return m_faces; }
+    const FontFaces &faces() const { return *m_faces; }
+    // Learns what a copy of these fonts learnt on its thread.
+    void adopt(const ReportFonts &other);
     // The heights of the report's parts, with room for the tallest face
     // the text measured so far is drawn in.
     ReportMetrics metrics() const;
 
 private:
-    FontFaces m_faces;
+    std::shared_ptr<FontFaces> m_faces;
     TextShaper m_regular;
     TextShaper m_bold;
     ShapedMeasure m_bodyMeasure;

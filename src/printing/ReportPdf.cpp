@@ -1,6 +1,7 @@
 #include "ReportPdf.h"
 
 #include "FontSubset.h"
+#include "ReportFonts.h"
 #include "Report.h"
 #include "ReportCanvas.h"
 #include "ReportDocument.h"
@@ -9,22 +10,47 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QThread>
+#include <QtConcurrent>
 #include <QtEndian>
 
-#include <charconv>
+#include <cmath>
 #include <string>
+#include <deque>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
 // Numbers and glyphs are written millions of times for a large report:
 // straight into the output, without a text of their own each.
+
+// A number to two decimals, in as few characters as say it ("12", "-3.5").
 template<typename Out>
 void appendNumber(Out &out, qreal value)
 {
     char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-    out.append(text, result.ptr - text);
+    char *const end = text + sizeof text;
+    char *at = end;
+    const long long hundredths = std::llround(value * 100);
+    unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
+                                             : static_cast<unsigned long long>(hundredths);
+    const auto fraction = unsigned(rest % 100);
+    rest /= 100;
+    if (fraction != 0) {
+        if (fraction % 10 != 0)
+            *--at = char('0' + fraction % 10);
+        *--at = char('0' + fraction / 10);
+        *--at = '.';
+    }
+    do {
+        *--at = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (hundredths < 0)
+        *--at = '-';
+    out.append(at, size_t(end - at));
 }
 
 QByteArray number(qreal value)
@@ -77,7 +103,50 @@ struct Operators
     void append(const char *data, size_t size) { text.append(data, size); }
     void append(char c) { text.push_back(c); }
     void append(const QByteArray &bytes) { text.append(bytes.constData(), size_t(bytes.size())); }
+
+    // A glyph number as the two bytes of a literal string.
+    void appendGlyph(quint32 glyph)
+    {
+        for (const char byte : {char(glyph >> 8), char(glyph & 0xff)}) {
+            switch (byte) {
+            case '(':
+            case ')':
+            case '\\':
+                text.push_back('\\');
+                text.push_back(byte);
+                break;
+            case '\r': // else read as a line feed
+                text.append("\\r");
+                break;
+            default:
+                text.push_back(byte);
+            }
+        }
+    }
 };
+
+// Pages composed and compressed at a time, before they are written.
+constexpr int PagesInBatch = 32;
+// Threads that compose pages, at most.
+constexpr int MaxLanes = 4;
+
+// Pages are compressed fast: a large report is written in half the time
+// for a quarter more bytes. What is written once, as the fonts, is
+// compressed well.
+enum class Compression { Fast = 1, Best = 6 };
+
+QByteArray deflated(QByteArrayView data, Compression compression)
+{
+    uLongf size = compressBound(uLong(data.size()));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
+                  uLong(data.size()), int(compression))
+        != Z_OK) {
+        return QByteArray();
+    }
+    out.truncate(qsizetype(size));
+    return out;
+}
 
 // Numbered objects, written one after the other, with the byte offsets the
 // cross-reference table needs.
@@ -102,17 +171,14 @@ public:
         write(QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n");
     }
 
-    // Pages are compressed fast: a large report is written in half the time
-    // for a quarter more bytes. What is written once, as the fonts, is
-    // compressed well.
-    enum class Compression { Fast, Best };
-
-    void stream(int number, const QByteArray &entries, QByteArrayView data, Compression compression = Compression::Fast)
+    void stream(int number, const QByteArray &entries, QByteArrayView data, Compression compression)
     {
-        // qCompress puts the length in front of a zlib stream, which is what FlateDecode reads.
-        const QByteArray deflated =
-            qCompress(reinterpret_cast<const uchar *>(data.data()), data.size(), compression == Compression::Fast ? 1 : 6)
-                .mid(4);
+        compressedStream(number, entries, deflated(data, compression));
+    }
+
+    // A stream whose data is compressed already.
+    void compressedStream(int number, const QByteArray &entries, const QByteArray &deflated)
+    {
         m_offsets[size_t(number)] = m_position;
         write(QByteArray::number(number) + " 0 obj\n<< /Length " + QByteArray::number(deflated.size())
               + " /Filter /FlateDecode " + entries + " >>\nstream\n");
@@ -133,6 +199,7 @@ public:
     }
 
     bool ok() const { return m_ok; }
+    void fail() { m_ok = false; }
 
 private:
     void write(const QByteArray &bytes)
@@ -148,155 +215,215 @@ private:
     bool m_ok = true;
 };
 
-// One face as the file embeds it, and the glyphs the pages used.
-struct EmbeddedFace
+// The glyphs of each face that pages use, as one thread saw them.
+class UsedGlyphs
 {
-    QByteArray resource; // the name pages use: /F1, /F2
-    int font = 0;
-    int cidFont = 0;
-    int descriptor = 0;
-    int program = 0;
-    int toUnicode = 0;
-    std::vector<quint32> used;
-    std::vector<bool> seen; // by glyph: in `used` already
-
-    void use(quint32 glyph)
+public:
+    void use(int face, quint32 glyph)
     {
+        if (size_t(face) >= m_seen.size())
+            m_seen.resize(size_t(face) + 1);
+        std::vector<bool> &seen = m_seen[size_t(face)];
         if (glyph >= seen.size())
             seen.resize(glyph + 1);
-        if (!seen[glyph]) {
-            seen[glyph] = true;
-            used.push_back(glyph);
-        }
+        seen[glyph] = true;
     }
+
+    // Those of every thread, in order, by face.
+    static std::vector<std::vector<quint32>> merged(const std::vector<const UsedGlyphs *> &all)
+    {
+        std::vector<std::vector<quint32>> glyphs;
+        for (const UsedGlyphs *used : all) {
+            glyphs.resize(std::max(glyphs.size(), used->m_seen.size()));
+            for (size_t face = 0; face < used->m_seen.size(); ++face) {
+                for (size_t glyph = 0; glyph < used->m_seen[face].size(); ++glyph) {
+                    if (used->m_seen[face][glyph])
+                        glyphs[face].push_back(quint32(glyph));
+                }
+            }
+        }
+        for (std::vector<quint32> &face : glyphs) {
+            std::sort(face.begin(), face.end());
+            face.erase(std::unique(face.begin(), face.end()), face.end());
+        }
+        return glyphs;
+    }
+
+private:
+    std::vector<std::vector<bool>> m_seen; // by face and glyph
 };
 
-// Writes a page's drawing as PDF operators, in points from the bottom left.
+// The name pages know a face by.
+QByteArray resourceName(int face)
+{
+    return 'F' + QByteArray::number(face + 1);
+}
+
+// Writes a page's drawing as PDF operators, in points from the bottom left:
+// the rules first, then all the text in one text object, the font set only
+// where it changes and each line placed relative to the one before.
 class PdfCanvas final : public ReportCanvas
 {
 public:
-    PdfCanvas(PdfObjects &objects, std::vector<EmbeddedFace> &faces, QPointF origin, qreal pageHeight)
-        : m_objects(objects)
-        , m_faces(faces)
-        , m_origin(origin)
+    PdfCanvas(QPointF origin, qreal pageHeight)
+        : m_origin(origin)
         , m_pageHeight(pageHeight)
     {
     }
 
-    void text(const ShapedLine &line, const FontFaces &faces, qreal size, QPointF origin, const QRectF &) override
+    void text(const ShapedLine &line, const FontFaces &, qreal size, QPointF origin, const QRectF &) override
     {
         if (line.glyphs.empty())
             return;
-        m_content.append("BT\n");
         auto span = line.spans.cbegin();
         int spanEnd = -1; // the glyph after the open span
         bool open = false; // a TJ array
         const auto closeArray = [&] {
             if (open)
-                m_content.append(">] TJ\n");
+                m_text.append(")]TJ\n");
             open = false;
         };
         for (const ShapedRun &run : line.runs) {
-            closeArray();
-            EmbeddedFace &embedded = embeddedFor(run.face);
-            m_content.append('/');
-            m_content.append(embedded.resource);
-            m_content.append(' ');
-            appendNumber(m_content, size);
-            m_content.append(" Tf\n");
-            // Glyphs on one baseline go in one string; where one is not
-            // where the advance of the one before puts it, a shift says so.
-            QPointF expected;
+            if (run.face != m_font || size != m_fontSize) {
+                closeArray();
+                m_text.append('/');
+                m_text.append(resourceName(run.face));
+                m_text.append(' ');
+                appendNumber(m_text, size);
+                m_text.append(" Tf\n");
+                m_font = run.face;
+                m_fontSize = size;
+            }
             for (int i = run.first; i < run.first + run.count; ++i) {
                 // Glyphs that do not tell their text by themselves carry it along.
                 if (i == spanEnd) {
                     closeArray();
-                    m_content.append("EMC\n");
+                    m_text.append("EMC\n");
                     spanEnd = -1;
                 }
                 if (span != line.spans.cend() && span->first == i) {
                     closeArray();
-                    m_content.append("/Span << /ActualText ");
-                    appendUnicodeString(m_content, span->text);
-                    m_content.append(" >> BDC\n");
+                    m_text.append("/Span<</ActualText ");
+                    appendUnicodeString(m_text, span->text);
+                    m_text.append(">>BDC\n");
                     spanEnd = span->first + span->count;
                     ++span;
                 }
                 const quint32 glyph = line.glyphs[size_t(i)];
-                const QPointF at = origin + line.positions[size_t(i)] * size;
-                embedded.use(glyph);
-                if (open && !qFuzzyCompare(at.y() + 1, expected.y() + 1))
+                m_used.use(run.face, glyph);
+                const QPointF at = page(origin + line.positions[size_t(i)] * size);
+                // Glyphs on one baseline go in one string; where one is not
+                // where the pen stands after the one before, a shift says so.
+                if (open && std::abs(at.y() - m_baseline) > 0.001)
                     closeArray();
                 if (!open) {
-                    m_content.append("1 0 0 1 ");
-                    appendPoint(at);
-                    m_content.append(" Tm [<");
+                    moveTo(at);
+                    m_text.append("[(");
                     open = true;
-                } else {
-                    const qreal shift = (expected.x() - at.x()) * 1000 / size;
-                    if (std::abs(shift) > 0.05) {
-                        m_content.append('>');
-                        appendNumber(m_content, shift);
-                        m_content.append('<');
-                    }
+                } else if (std::abs(m_pen.x() - at.x()) > 0.01) {
+                    const qreal shift = std::round((m_pen.x() - at.x()) * 10000 / size) / 10;
+                    m_text.append(')');
+                    appendNumber(m_text, shift);
+                    m_text.append('(');
+                    m_pen.rx() -= shift * size / 1000;
                 }
-                appendHex(m_content, glyph);
-                expected = at + QPointF(faces.advance(run.face, glyph) * size, 0);
+                m_text.appendGlyph(glyph);
+                m_pen.rx() += line.advances[size_t(i)] * size;
             }
         }
         closeArray();
         if (spanEnd >= 0)
-            m_content.append("EMC\n");
-        m_content.append("ET\n");
+            m_text.append("EMC\n");
     }
 
     void line(const QLineF &line, const QColor &colour, qreal width) override
     {
-        m_content.append("q ");
-        for (const qreal component : {colour.redF(), colour.greenF(), colour.blueF()}) {
-            appendNumber(m_content, component);
-            m_content.append(' ');
+        if (colour != m_ruleColour || width != m_ruleWidth) {
+            if (m_pathOpen)
+                m_rules.append("S\n");
+            m_pathOpen = false;
+            for (const qreal component : {colour.redF(), colour.greenF(), colour.blueF()}) {
+                appendNumber(m_rules, component);
+                m_rules.append(' ');
+            }
+            m_rules.append("RG ");
+            appendNumber(m_rules, width);
+            m_rules.append(" w\n");
+            m_ruleColour = colour;
+            m_ruleWidth = width;
         }
-        m_content.append("RG ");
-        appendNumber(m_content, width);
-        m_content.append(" w ");
         appendPoint(line.p1());
-        m_content.append(" m ");
+        m_rules.append(" m ");
         appendPoint(line.p2());
-        m_content.append(" l S Q\n");
+        m_rules.append(" l\n");
+        m_pathOpen = true;
     }
 
-    std::string takeContent() { return std::exchange(m_content.text, std::string()); }
+    const UsedGlyphs &used() const { return m_used; }
+
+    // The page drawn so far, as its content stream; the next page starts afresh.
+    std::string takeContent()
+    {
+        std::string content = std::exchange(m_rules.text, std::string());
+        if (m_pathOpen)
+            content.append("S\n");
+        if (!m_text.text.empty()) {
+            content.append("BT\n");
+            content.append(m_text.text);
+            content.append("ET\n");
+        }
+        m_text.text.clear();
+        m_pathOpen = false;
+        m_ruleColour = QColor();
+        m_ruleWidth = -1;
+        m_font = -1;
+        m_lineStart = QPointF();
+        return content;
+    }
 
 private:
+    QPointF page(QPointF point) const
+    {
+        return QPointF(m_origin.x() + point.x(), m_pageHeight - m_origin.y() - point.y());
+    }
+
     void appendPoint(QPointF point)
     {
-        appendNumber(m_content, m_origin.x() + point.x());
-        m_content.append(' ');
-        appendNumber(m_content, m_pageHeight - m_origin.y() - point.y());
+        const QPointF at = page(point);
+        appendNumber(m_rules, at.x());
+        m_rules.append(' ');
+        appendNumber(m_rules, at.y());
     }
 
-    EmbeddedFace &embeddedFor(int face)
+    // Starts a line of text at `at`: a move from where the last one started,
+    // by the amounts as written, so that no rounding adds up.
+    void moveTo(QPointF at)
     {
-        if (size_t(face) >= m_faces.size())
-            m_faces.resize(size_t(face) + 1);
-        EmbeddedFace &embedded = m_faces[size_t(face)];
-        if (embedded.resource.isEmpty()) {
-            embedded.resource = "F" + QByteArray::number(face + 1);
-            embedded.font = m_objects.reserve();
-            embedded.cidFont = m_objects.reserve();
-            embedded.descriptor = m_objects.reserve();
-            embedded.program = m_objects.reserve();
-            embedded.toUnicode = m_objects.reserve();
-        }
-        return embedded;
+        const qreal dx = std::round((at.x() - m_lineStart.x()) * 100) / 100;
+        const qreal dy = std::round((at.y() - m_lineStart.y()) * 100) / 100;
+        appendNumber(m_text, dx);
+        m_text.append(' ');
+        appendNumber(m_text, dy);
+        m_text.append(" Td");
+        m_lineStart += QPointF(dx, dy);
+        m_pen = m_lineStart;
+        m_baseline = at.y();
     }
 
-    PdfObjects &m_objects;
-    std::vector<EmbeddedFace> &m_faces;
     QPointF m_origin;
     qreal m_pageHeight;
-    Operators m_content;
+    UsedGlyphs m_used;
+    Operators m_rules;
+    Operators m_text;
+    // The state of the page's content so far.
+    bool m_pathOpen = false;
+    QColor m_ruleColour;
+    qreal m_ruleWidth = -1;
+    int m_font = -1;
+    qreal m_fontSize = 0;
+    QPointF m_lineStart; // where the current line of text started, as written
+    QPointF m_pen;       // where the next glyph goes without a shift
+    qreal m_baseline = 0; // of the glyphs in the open string
 };
 
 // The six capitals that name a subset of a font, from the glyphs in it.
@@ -326,9 +453,8 @@ QByteArray postScriptName(const QRawFont &raw)
 }
 
 // The characters each glyph stands for, as a ToUnicode map.
-QByteArray toUnicodeMap(const FontFaces::Face &face, std::vector<quint32> glyphs)
+QByteArray toUnicodeMap(const FontFaces::Face &face, const std::vector<quint32> &glyphs)
 {
-    std::sort(glyphs.begin(), glyphs.end());
     QByteArray mappings;
     QByteArray entries;
     int count = 0;
@@ -357,21 +483,28 @@ QByteArray toUnicodeMap(const FontFaces::Face &face, std::vector<quint32> glyphs
          + mappings + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
-bool writeFace(PdfObjects &objects, const EmbeddedFace &embedded, const FontFaces &faces, int index)
+// Embeds a face with the glyphs used (in order); the number of its font
+// object, or 0 when it cannot be embedded.
+int writeFace(PdfObjects &objects, const FontFaces &faces, int index, const std::vector<quint32> &glyphs)
 {
     const FontFaces::Face &face = faces.face(index);
     const QRawFont &raw = face.raw;
-    const FontSubset subset = FontSubset::make(raw, embedded.used);
+    const FontSubset subset = FontSubset::make(raw, glyphs);
     if (subset.program.isEmpty())
-        return false;
+        return 0;
     const bool cff = subset.outlines == FontSubset::Outlines::Cff;
-    std::vector<quint32> glyphs = embedded.used;
-    std::sort(glyphs.begin(), glyphs.end());
+    struct
+    {
+        int font, cidFont, descriptor, program, toUnicode;
+    } const embedded{objects.reserve(), objects.reserve(), objects.reserve(), objects.reserve(), objects.reserve()};
     const QByteArray name = subsetTag(glyphs) + '+' + postScriptName(raw);
 
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(QList<quint32>(glyphs.begin(), glyphs.end()),
+                                                                QRawFont::UseDesignMetrics);
     QByteArray widths = "[";
-    for (const quint32 glyph : glyphs) {
-        widths += ' ' + QByteArray::number(glyph) + " [" + number(faces.advance(index, glyph) * 1000) + ']';
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        widths += ' ' + QByteArray::number(glyphs[i]) + " ["
+                + number(advances.value(qsizetype(i)).x() * 1000 / FontFaces::ReferenceSize) + ']';
     }
     widths += " ]";
 
@@ -399,9 +532,9 @@ bool writeFace(PdfObjects &objects, const EmbeddedFace &embedded, const FontFace
                        + QByteArray::number(embedded.program) + " 0 R >>");
     objects.stream(embedded.program,
                    cff ? QByteArray("/Subtype /OpenType") : "/Length1 " + QByteArray::number(subset.program.size()),
-                   subset.program, PdfObjects::Compression::Best);
-    objects.stream(embedded.toUnicode, QByteArray(), toUnicodeMap(face, glyphs));
-    return true;
+                   subset.program, Compression::Best);
+    objects.stream(embedded.toUnicode, QByteArray(), toUnicodeMap(face, glyphs), Compression::Best);
+    return embedded.font;
 }
 
 } // namespace
@@ -429,39 +562,75 @@ PrintResult ReportPdf::write(const ReportDocument &document, const QString &path
     const int pageTree = objects.reserve();
     const int info = objects.reserve();
     const int resources = objects.reserve();
-    std::vector<EmbeddedFace> embedded;
 
     const QPageLayout layout = report.layout.pageLayout;
     const QSizeF page = layout.fullRect(QPageLayout::Point).size();
     const QByteArray mediaBox = "[0 0 " + number(page.width()) + ' ' + number(page.height()) + ']';
-    PdfCanvas canvas(objects, embedded, layout.paintRect(QPageLayout::Point).topLeft(), page.height());
-    QByteArray kids;
+    const QPointF origin = layout.paintRect(QPageLayout::Point).topLeft();
+
+    // Pages are composed and compressed on every core, each thread with
+    // fonts and a canvas of its own, a batch at a time; the batch is then
+    // written in order.
+    struct Lane
+    {
+        ReportFonts fonts;
+        PdfCanvas canvas;
+    };
+    std::vector<std::unique_ptr<Lane>> lanes;
+    const int laneCount = std::clamp(QThread::idealThreadCount(), 1, MaxLanes);
+    for (int i = 0; i < laneCount; ++i)
+        lanes.push_back(std::make_unique<Lane>(Lane{*report.fonts, PdfCanvas(origin, page.height())}));
+    std::vector<QByteArray> batch(PagesInBatch);
     const int pages = document.pageCount();
-    for (int index = 0; index < pages && objects.ok(); ++index) {
-        if (!progress.advance(ReportProgress::Stage::Writing, index, pages)) {
+    QByteArray kids;
+    for (int first = 0; first < pages && objects.ok(); first += PagesInBatch) {
+        if (!progress.advance(ReportProgress::Stage::Writing, first, pages)) {
             file.cancelWriting();
             return {false, QString(), true};
         }
-        document.composePage(index, canvas);
-        const int content = objects.reserve();
-        const std::string operators = canvas.takeContent();
-        objects.stream(content, QByteArray(), QByteArrayView(operators.data(), qsizetype(operators.size())));
-        const int pageObject = objects.reserve();
-        objects.object(pageObject, "<< /Type /Page /Parent " + QByteArray::number(pageTree) + " 0 R /MediaBox "
-                                       + mediaBox + " /Resources " + QByteArray::number(resources)
-                                       + " 0 R /Contents " + QByteArray::number(content) + " 0 R >>");
-        kids += QByteArray::number(pageObject) + " 0 R ";
+        const int count = std::min(PagesInBatch, pages - first);
+        std::atomic<int> next{0};
+        const auto compose = [&](Lane &lane) {
+            for (int i = next++; i < count; i = next++) {
+                document.composePage(first + i, lane.canvas, lane.fonts);
+                const std::string content = lane.canvas.takeContent();
+                batch[size_t(i)] = deflated(QByteArrayView(content.data(), qsizetype(content.size())), Compression::Fast);
+            }
+        };
+        QList<QFuture<void>> helpers;
+        for (size_t lane = 1; lane < lanes.size(); ++lane)
+            helpers.append(QtConcurrent::run([&compose, &lane = *lanes[lane]] { compose(lane); }));
+        compose(*lanes.front());
+        for (QFuture<void> &helper : helpers)
+            helper.waitForFinished();
+
+        for (int i = 0; i < count; ++i) {
+            if (batch[size_t(i)].isNull())
+                objects.fail();
+            const int content = objects.reserve();
+            objects.compressedStream(content, QByteArray(), batch[size_t(i)]);
+            const int pageObject = objects.reserve();
+            objects.object(pageObject, "<< /Type /Page /Parent " + QByteArray::number(pageTree) + " 0 R /MediaBox "
+                                           + mediaBox + " /Resources " + QByteArray::number(resources)
+                                           + " 0 R /Contents " + QByteArray::number(content) + " 0 R >>");
+            kids += QByteArray::number(pageObject) + " 0 R ";
+        }
     }
 
+    std::vector<const UsedGlyphs *> used;
+    for (const auto &lane : lanes)
+        used.push_back(&lane->canvas.used());
+    const std::vector<std::vector<quint32>> glyphs = UsedGlyphs::merged(used);
     QByteArray fonts;
-    for (size_t face = 0; face < embedded.size(); ++face) {
-        if (embedded[face].resource.isEmpty())
+    for (size_t face = 0; face < glyphs.size(); ++face) {
+        if (glyphs[face].empty())
             continue;
-        if (!writeFace(objects, embedded[face], faces, int(face))) {
+        const int font = writeFace(objects, faces, int(face), glyphs[face]);
+        if (font == 0) {
             file.cancelWriting();
             return failed(tr("the font %1 cannot be embedded").arg(faces.face(int(face)).raw.familyName()));
         }
-        fonts += " /" + embedded[face].resource + ' ' + QByteArray::number(embedded[face].font) + " 0 R";
+        fonts += " /" + resourceName(int(face)) + ' ' + QByteArray::number(font) + " 0 R";
     }
     objects.object(resources, "<< /Font <<" + fonts + " >> >>");
     objects.object(pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>");

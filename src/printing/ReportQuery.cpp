@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <numeric>
@@ -104,6 +105,59 @@ TableFields tableFields(sqlite3 *db, const QString &table)
     return fields;
 }
 
+// The values rows sort by, as read (UTF-8, one after the other), and the
+// order they put the rows in: by a collation key made once for each value,
+// the keys made and sorted on two threads; values alike keep their order.
+class SortValues
+{
+public:
+    void append(QByteArrayView value)
+    {
+        m_starts.push_back(m_text.size());
+        m_text.append(value);
+    }
+
+    std::vector<quint32> order(bool caseSensitive) const
+    {
+        const size_t count = m_starts.size();
+        const size_t half = count / 2;
+        QFuture<std::vector<QCollatorSortKey>> secondHalf =
+            QtConcurrent::run([=, this] { return keys(half, count, caseSensitive); });
+        std::vector<QCollatorSortKey> keys = this->keys(0, half, caseSensitive);
+        std::vector<QCollatorSortKey> second = secondHalf.result();
+        keys.insert(keys.end(), std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()));
+
+        std::vector<quint32> order(count);
+        std::iota(order.begin(), order.end(), 0u);
+        const auto before = [&keys](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; };
+        const auto middle = order.begin() + qsizetype(half);
+        QFuture<void> sortedSecondHalf = QtConcurrent::run([&] { std::stable_sort(middle, order.end(), before); });
+        std::stable_sort(order.begin(), middle, before);
+        sortedSecondHalf.waitForFinished();
+        std::inplace_merge(order.begin(), middle, order.end(), before);
+        return order;
+    }
+
+private:
+    // Each thread with a collator of its own: a collator is not shared between threads.
+    std::vector<QCollatorSortKey> keys(size_t from, size_t to, bool caseSensitive) const
+    {
+        const QCollator collator = orderCollator(caseSensitive);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(to - from);
+        QString value;
+        for (size_t i = from; i < to; ++i) {
+            const qsizetype end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_text.size();
+            value = QString::fromUtf8(QByteArrayView(m_text).sliced(m_starts[i], end - m_starts[i]));
+            keys.push_back(collator.sortKey(value));
+        }
+        return keys;
+    }
+
+    QByteArray m_text;
+    std::vector<qsizetype> m_starts;
+};
+
 } // namespace
 
 ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportProgress &progress)
@@ -118,7 +172,6 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
     if (!QFileInfo(definition.databasePath).isFile())
         return failure(tr("the file does not exist"));
 
-    const QCollator collator = orderCollator(definition.sortCaseSensitive);
     Connection connection;
     // Read-only: the report never writes, and a file it cannot write is still read.
     if (sqlite3_open_v2(definition.databasePath.toUtf8().constData(), &connection.db,
@@ -171,19 +224,17 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
     if (sqlite3_prepare16_v2(connection.db, sql.utf16(), -1, &select.statement, nullptr) != SQLITE_OK)
         return failure(connection.error());
 
-    // The rows in the table's order, each with the key it sorts by.
+    // The rows in the table's order, and the values they sort by.
     const int columns = int(definition.columns.size());
     auto rows = std::make_shared<ReportRows>(columns);
-    std::vector<QCollatorSortKey> keys;
-    if (sorted)
-        keys.reserve(size_t(total));
+    SortValues values;
     qint64 done = 0;
     int rc;
     while ((rc = sqlite3_step(select.statement)) == SQLITE_ROW) {
         for (int column = 0; column < columns; ++column)
             rows->appendUtf8(columnUtf8(select.statement, column));
         if (sorted)
-            keys.push_back(collator.sortKey(QString::fromUtf8(columnUtf8(select.statement, columns))));
+            values.append(columnUtf8(select.statement, columns));
         if ((++done & 1023) == 0 && !progress.advance(ReportProgress::Stage::Reading, done, total))
             return {nullptr, QString(), true};
     }
@@ -194,15 +245,10 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
     if (!rows->error().isEmpty())
         return failure(rows->error());
 
-    // Sorted by the keys, once computed for each row: rows alike keep the table's order.
     if (sorted) {
         if (!progress.advance(ReportProgress::Stage::Sorting, 0, 1))
             return {nullptr, QString(), true};
-        std::vector<quint32> order(keys.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
-        rows->setOrder(std::move(order));
+        rows->setOrder(values.order(definition.sortCaseSensitive));
     }
     return {rows, QString()};
 }

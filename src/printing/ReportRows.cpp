@@ -1,6 +1,7 @@
 #include "ReportRows.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 
 #include <unistd.h>
 
@@ -91,25 +92,31 @@ void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
     if (start >= m_written) {
         at = m_pending.constData() + (start - m_written);
     } else {
-        m_readBuffer.resize(end - start);
+        // Pages may be composed on several threads at once: a buffer each.
+        thread_local QByteArray buffer;
+        buffer.resize(end - start);
         qint64 got = 0;
-        while (got < m_readBuffer.size()) {
-            const ssize_t n = ::pread(int(m_file.handle()), m_readBuffer.data() + got, size_t(m_readBuffer.size() - got),
+        while (got < buffer.size()) {
+            const ssize_t n = ::pread(int(m_file.handle()), buffer.data() + got, size_t(buffer.size() - got),
                                       off_t(start + got));
             if (n <= 0)
                 break;
             got += n;
         }
-        if (got < m_readBuffer.size()) {
+        if (got < buffer.size()) {
             for (QString &cell : cells)
                 cell.clear();
             return;
         }
-        at = m_readBuffer.constData();
+        at = buffer.constData();
     }
+    // Into the cells' own room, as long as it lasts: no allocation a cell.
+    thread_local QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     for (QString &cell : cells) {
         const quint32 length = takeLength(at);
-        cell = QString::fromUtf8(at, length);
+        cell.resize(qsizetype(length)); // never fewer UTF-16 units than UTF-8 bytes
+        const QChar *end = decoder.appendToBuffer(cell.data(), QByteArrayView(at, qsizetype(length)));
+        cell.truncate(end - cell.constData());
         at += length;
     }
 }

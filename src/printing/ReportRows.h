@@ -27,7 +27,8 @@ public:
     // Empty while every row could be kept; else why not, for the user.
     QString error() const { return m_error; }
 
-    // The cells of `row`, into `cells` (resized to the column count).
+    // The cells of `row`, into `cells` (resized to the column count). Rows
+    // may be read on several threads at once.
     void read(qsizetype row, std::vector<QString> &cells) const;
     QString cell(qsizetype row, int column) const;
 
@@ -41,6 +42,5 @@ private:
     QByteArray m_pending;             // appended, not yet in the file
     qint64 m_written = 0;             // bytes in the file
     mutable QTemporaryFile m_file;
-    mutable QByteArray m_readBuffer;
     QString m_error;
 };

@@ -124,6 +124,7 @@ struct TextShaper::Word
     QString text;
     std::vector<quint32> glyphs;
     std::vector<QPointF> positions; // per point, from the word's start on the baseline
+    std::vector<float> advances;
     std::vector<std::pair<float, float>> ink; // per glyph: left and right, from its position
     std::vector<ShapedRun> runs;
     std::vector<TextSpan> spans;
@@ -149,6 +150,7 @@ void ShapedLine::clear()
     text.resize(0); // keeps the room for the next line
     glyphs.clear();
     positions.clear();
+    advances.clear();
     runs.clear();
     advance = 0;
     inkLeft = 0;
@@ -160,13 +162,14 @@ void ShapedLine::clear()
 namespace {
 
 // Adds glyphs of one face at the end of a line.
-void place(ShapedLine &line, int face, quint32 glyph, QPointF position, qreal inkLeft, qreal inkRight)
+void place(ShapedLine &line, int face, quint32 glyph, QPointF position, float advance, qreal inkLeft, qreal inkRight)
 {
     if (line.runs.empty() || line.runs.back().face != face)
         line.runs.push_back({face, int(line.glyphs.size()), 0});
     ++line.runs.back().count;
     line.glyphs.push_back(glyph);
     line.positions.push_back(position);
+    line.advances.push_back(advance);
     if (line.glyphs.size() == 1) {
         line.inkLeft = position.x() + inkLeft;
         line.inkRight = position.x() + inkRight;
@@ -213,6 +216,9 @@ TextShaper::TextShaper(const QFont &font, FontFaces &faces)
     m_font.setPixelSize(int(FontFaces::ReferenceSize));
     m_font.setHintingPreference(QFont::PreferNoHinting);
     m_font.setKerning(false);
+    // Words go through the full shaping (Arabic joins only so); the
+    // characters of the table are placed as Qt places them without it.
+    m_wordFont = m_font;
     m_font.setStyleStrategy(QFont::PreferNoShaping);
 }
 
@@ -235,8 +241,9 @@ const TextShaper::Glyph &TextShaper::lookUp(char16_t unit) const
     const QList<QGlyphRun> runs = line.glyphRuns();
     if (runs.size() != 1 || runs.first().glyphIndexes().size() != 1 || runs.first().glyphIndexes().first() == 0)
         return glyph;
-    const int face = m_faces.add(runs.first().rawFont());
-    const QRawFont &raw = m_faces.face(face).raw;
+    // Measured with this thread's own font: Qt's fonts are not shared between threads.
+    const QRawFont raw = runs.first().rawFont();
+    const int face = m_faces.add(raw);
     const quint32 index = runs.first().glyphIndexes().first();
     const QRectF ink = raw.boundingRect(index);
     glyph.index = index;
@@ -260,19 +267,18 @@ const TextShaper::Glyph &TextShaper::lookUp(char16_t unit) const
 
 const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) const
 {
-    QHash<QStringView, const Word *> &index = m_wordIndex[rightToLeft ? 1 : 0];
-    if (const Word *known = index.value(text))
-        return *known;
-    if (m_words.size() >= MaxCachedWords) {
-        m_wordIndex[0].clear();
-        m_wordIndex[1].clear();
-        m_words.clear();
+    Words &index = m_words[rightToLeft ? 1 : 0];
+    if (const auto known = index.constFind(text); known != index.cend())
+        return **known;
+    if (cachedWords() >= MaxCachedWords) {
+        m_words[0].clear();
+        m_words[1].clear();
     }
 
-    auto word = std::make_unique<Word>();
+    auto word = std::make_shared<Word>();
     word->text = text.toString();
     word->bidi = strongOrNumber(text);
-    QTextLayout layout(word->text, m_font);
+    QTextLayout layout(word->text, m_wordFont);
     layout.setCacheEnabled(false);
     // A word's own order follows the line's: a comma after a word of a
     // right-to-left line goes to its left.
@@ -302,8 +308,10 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
         return a.positions().value(0).x() < b.positions().value(0).x();
     });
     std::vector<Placed> placed;
+    QHash<int, QRawFont> raws; // the faces as this thread has them
     for (const QGlyphRun &run : std::as_const(runs)) {
         const int face = m_faces.add(run.rawFont());
+        raws.insert(face, run.rawFont());
         const QList<quint32> glyphs = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < glyphs.size(); ++i)
@@ -356,12 +364,15 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
 
     ShapedLine shaped;
     for (const Placed &p : placed) {
-        const QRectF ink = m_faces.face(p.face).raw.boundingRect(p.glyph);
-        place(shaped, p.face, p.glyph, p.position, ink.left() * scale, ink.right() * scale);
+        const QRawFont &raw = raws[p.face];
+        const QRectF ink = raw.boundingRect(p.glyph);
+        const qreal advance = raw.advancesForGlyphIndexes({p.glyph}, QRawFont::UseDesignMetrics).value(0).x();
+        place(shaped, p.face, p.glyph, p.position, float(advance * scale), ink.left() * scale, ink.right() * scale);
         word->ink.emplace_back(float(ink.left() * scale), float(ink.right() * scale));
     }
     word->glyphs = std::move(shaped.glyphs);
     word->positions = std::move(shaped.positions);
+    word->advances = std::move(shaped.advances);
     word->runs = std::move(shaped.runs);
     word->inkLeft = placed.empty() ? 0 : shaped.inkLeft;
     word->inkRight = placed.empty() ? 0 : shaped.inkRight;
@@ -405,7 +416,7 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
                 const Placed &p = placed[size_t(members[m])];
                 for (size_t u = 0; u < units.size(); ++u) {
                     const qsizetype length = (u + 1 < units.size() ? units[u + 1] : text.size()) - units[u];
-                    if (!taken[u] && m_faces.face(p.face).raw.glyphIndexesForString(text.mid(units[u], length)).value(0) == p.glyph) {
+                    if (!taken[u] && raws[p.face].glyphIndexesForString(text.mid(units[u], length)).value(0) == p.glyph) {
                         characterOf[m] = int(u);
                         taken[u] = true;
                         break;
@@ -440,10 +451,34 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
     std::sort(word->spans.begin(), word->spans.end(),
               [](const TextSpan &a, const TextSpan &b) { return a.first < b.first; });
 
-    const Word *kept = word.get();
-    m_words.push_back(std::move(word));
-    index.insert(QStringView(kept->text), kept);
-    return *kept;
+    const Word &kept = *word;
+    index.insert(QStringView(kept.text), std::move(word));
+    return kept;
+}
+
+TextShaper::TextShaper(const TextShaper &other)
+    : m_font(other.m_font)
+    , m_wordFont(other.m_wordFont)
+    , m_faces(other.m_faces)
+    , m_glyphs(other.m_glyphs)
+{
+    m_words[0] = other.m_words[0];
+    m_words[1] = other.m_words[1];
+}
+
+void TextShaper::adopt(const TextShaper &other)
+{
+    for (size_t unit = 0; unit < m_glyphs.size(); ++unit) {
+        if (m_glyphs[unit].kind == Glyph::Unknown)
+            m_glyphs[unit] = other.m_glyphs[unit];
+    }
+    for (int direction = 0; direction < 2; ++direction) {
+        for (auto it = other.m_words[direction].cbegin(); it != other.m_words[direction].cend(); ++it) {
+            if (cachedWords() >= MaxCachedWords)
+                return;
+            m_words[direction].insert(it.key(), it.value());
+        }
+    }
 }
 
 qsizetype TextShaper::endOfWord(QStringView text, qsizetype at, bool &single) const
@@ -540,7 +575,8 @@ qreal TextShaper::placeWord(const Word &word, qreal x, ShapedLine &line) const
         line.spans.push_back({span.first + offset, span.count, span.text});
     for (const ShapedRun &run : word.runs) {
         for (size_t i = size_t(run.first); i < size_t(run.first + run.count); ++i)
-            place(line, run.face, word.glyphs[i], word.positions[i] + QPointF(x, 0), word.ink[i].first, word.ink[i].second);
+            place(line, run.face, word.glyphs[i], word.positions[i] + QPointF(x, 0), word.advances[i], word.ink[i].first,
+                  word.ink[i].second);
     }
     return word.advance;
 }
@@ -557,7 +593,7 @@ void TextShaper::shapeInOrder(QStringView text, ShapedLine &line) const
         }
         const char16_t unit = c.unicode();
         const Glyph &g = glyph(unit);
-        place(line, g.face, g.index, QPointF(x, 0), g.inkLeft, g.inkRight);
+        place(line, g.face, g.index, QPointF(x, 0), g.advance, g.inkLeft, g.inkRight);
         x += g.advance;
         if (!g.ownsGlyph || unit != c.unicode())
             line.spans.push_back({int(line.glyphs.size()) - 1, 1, QString(c)});
@@ -709,7 +745,7 @@ void TextShaper::shapeBidirectional(QStringView text, bool rightToLeft, ShapedLi
             if (reversed && QChar::mirroredChar(unit) <= 0xffff)
                 unit = char16_t(QChar::mirroredChar(unit));
             const Glyph &g = glyph(unit);
-            place(line, g.face, g.index, QPointF(x, 0), g.inkLeft, g.inkRight);
+            place(line, g.face, g.index, QPointF(x, 0), g.advance, g.inkLeft, g.inkRight);
             x += g.advance;
             if (!g.ownsGlyph || unit != c.unicode())
                 line.spans.push_back({int(line.glyphs.size()) - 1, 1, QString(c)});

@@ -37,6 +37,7 @@ struct ShapedLine
     QString text; // what the line says, in logical order (an ellipsis included)
     std::vector<quint32> glyphs;
     std::vector<QPointF> positions;
+    std::vector<float> advances; // of each glyph, per point of font size
     std::vector<ShapedRun> runs;
     std::vector<TextSpan> spans; // in the order of their glyphs
     qreal advance = 0;  // where the pen ends
@@ -65,7 +66,14 @@ class TextShaper
 {
 public:
     TextShaper(const QFont &font, FontFaces &faces);
+    // A shaper for another thread: it knows what this one knows so far, and
+    // learns on its own from then on (the faces are shared).
+    TextShaper(const TextShaper &other);
+    TextShaper &operator=(const TextShaper &) = delete;
     ~TextShaper();
+
+    // Learns what `other`, a copy of this one, learnt since.
+    void adopt(const TextShaper &other);
 
     // The width per point of font size that `text` takes on one line, the
     // ink of its glyphs included; never less than the line shape() makes
@@ -114,11 +122,15 @@ private:
     void shapeInOrder(QStringView text, ShapedLine &line) const;
     void shapeBidirectional(QStringView text, bool rightToLeft, ShapedLine &line) const;
 
-    QFont m_font;
+    QFont m_font;     // for single characters
+    QFont m_wordFont; // for words, shaped whole
     FontFaces &m_faces;
     mutable std::vector<Glyph> m_glyphs; // by UTF-16 unit, filled on first use
-    mutable std::vector<std::unique_ptr<Word>> m_words;
-    mutable QHash<QStringView, const Word *> m_wordIndex[2]; // in left-to-right and right-to-left lines
+    // Words shaped so far, in left-to-right and right-to-left lines, each by
+    // its own text; shared with copies.
+    using Words = QHash<QStringView, std::shared_ptr<const Word>>;
+    mutable Words m_words[2];
+    size_t cachedWords() const { return size_t(m_words[0].size() + m_words[1].size()); }
 };
 
 // True when the first letter of `text` with a direction reads right to left.
