@@ -18,8 +18,29 @@ public:
     {
     }
     qreal advance(QStringView text) const override { return m_shaper.width(text) * m_size; }
+    qsizetype fittingLength(QStringView text, qreal width) const override
+    {
+        return m_shaper.fittingLength(text, width / m_size);
+    }
+    std::unique_ptr<TextMeasure> copy() const override
+    {
+        return std::make_unique<ShapedMeasure>(std::make_unique<TextShaper>(m_shaper), m_size);
+    }
+    void adopt(const TextMeasure &copy) const override
+    {
+        m_shaper.adopt(static_cast<const ShapedMeasure &>(copy).m_shaper);
+    }
+
+    // A measure with a shaper of its own.
+    ShapedMeasure(std::unique_ptr<TextShaper> shaper, qreal size)
+        : m_own(std::move(shaper))
+        , m_shaper(*m_own)
+        , m_size(size)
+    {
+    }
 
 private:
+    std::unique_ptr<TextShaper> m_own;
     const TextShaper &m_shaper;
     qreal m_size;
 };

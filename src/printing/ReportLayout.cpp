@@ -5,12 +5,18 @@
 #include "ReportRows.h"
 #include "TextWrap.h"
 
+#include <QThread>
+#include <QtConcurrent>
+
 #include <algorithm>
 
 namespace {
 
 constexpr qreal PointsPerMm = 72.0 / 25.4;
 constexpr qreal MarginMm = 10;
+// Rows each thread measures before the progress is told, and threads at most.
+constexpr qsizetype RowsInBatch = 2048;
+constexpr int MaxLanes = 4;
 
 QList<ReportColumnPlace> placeColumns(const ReportDefinition &definition, qreal areaWidth, qreal gap)
 {
@@ -45,24 +51,50 @@ std::optional<ReportLayout> layoutReport(const ReportDefinition &definition, con
     layout.area = layout.pageLayout.paintRect(QPageLayout::Point).size();
     layout.columns = placeColumns(definition, layout.area.width(), ReportMetrics().columnGap);
 
+    // Rows are measured on every core, a batch of them at a time, each
+    // thread with a measure of its own where the measure asks for that.
     const qsizetype rowCount = rows.rowCount();
     layout.rowLines.resize(size_t(rowCount), 1);
-    std::vector<QString> cells;
-    for (qsizetype row = 0; row < rowCount; ++row) {
-        rows.read(row, cells);
-        qsizetype lines = 1;
-        for (int column = 0; column < layout.columns.size(); ++column) {
-            const ReportColumnPlace &place = layout.columns[column];
-            const QString &cell = cells[size_t(column)];
-            // Every value is measured (it may bring a taller face), but only
-            // those that do not fit on one line are wrapped.
-            const bool oneLine = !cell.contains(QLatin1Char('\n')) && measure.advance(cell) <= place.textWidth;
-            if (place.maxLines > 1 && !oneLine)
-                lines = std::max(lines, wrapText(cell, place.textWidth, place.maxLines, measure).size());
-        }
-        layout.rowLines[size_t(row)] = quint8(lines);
-        if ((row & 1023) == 1023 && !progress.advance(ReportProgress::Stage::LayingOut, row + 1, rowCount))
+    // In the order the rows were read, which is that of the file they are kept in.
+    const auto measureRows = [&](const TextMeasure &measure, qsizetype from, qsizetype to) {
+        std::vector<QString> cells;
+        rows.readAppended(from, to, cells, [&](qsizetype row) {
+            qsizetype lines = 1;
+            for (int column = 0; column < layout.columns.size(); ++column) {
+                const ReportColumnPlace &place = layout.columns[column];
+                const QString &cell = cells[size_t(column)];
+                // Every value is measured (it may bring a taller face), but only
+                // those that do not fit on one line are wrapped.
+                const bool oneLine = !cell.contains(QLatin1Char('\n')) && measure.advance(cell) <= place.textWidth;
+                if (place.maxLines > 1 && !oneLine)
+                    lines = std::max(lines, wrapText(cell, place.textWidth, place.maxLines, measure).size());
+            }
+            layout.rowLines[size_t(row)] = quint8(lines);
+        });
+    };
+    std::vector<std::unique_ptr<TextMeasure>> copies;
+    for (int lane = 1; lane < std::clamp(QThread::idealThreadCount(), 1, MaxLanes); ++lane)
+        copies.push_back(measure.copy());
+    const qsizetype lanes = qsizetype(copies.size()) + 1;
+    for (qsizetype first = 0; first < rowCount; first += RowsInBatch * lanes) {
+        if (first > 0 && !progress.advance(ReportProgress::Stage::LayingOut, first, rowCount))
             return std::nullopt;
+        const qsizetype end = std::min(rowCount, first + RowsInBatch * lanes);
+        const qsizetype share = (end - first + lanes - 1) / lanes;
+        QList<QFuture<void>> helpers;
+        for (qsizetype lane = 1; lane < lanes; ++lane) {
+            const TextMeasure &own = copies[size_t(lane - 1)] ? *copies[size_t(lane - 1)] : measure;
+            const qsizetype from = std::min(end, first + lane * share);
+            const qsizetype to = std::min(end, from + share);
+            helpers.append(QtConcurrent::run([&measureRows, &own, from, to] { measureRows(own, from, to); }));
+        }
+        measureRows(measure, first, std::min(end, first + share));
+        for (QFuture<void> &helper : helpers)
+            helper.waitForFinished();
+    }
+    for (const std::unique_ptr<TextMeasure> &copy : copies) {
+        if (copy)
+            measure.adopt(*copy);
     }
 
     layout.metrics = metrics();

@@ -107,21 +107,17 @@ struct Operators
     // A glyph number as the two bytes of a literal string.
     void appendGlyph(quint32 glyph)
     {
+        char bytes[4];
+        size_t size = 0;
         for (const char byte : {char(glyph >> 8), char(glyph & 0xff)}) {
-            switch (byte) {
-            case '(':
-            case ')':
-            case '\\':
-                text.push_back('\\');
-                text.push_back(byte);
-                break;
-            case '\r': // else read as a line feed
-                text.append("\\r");
-                break;
-            default:
-                text.push_back(byte);
+            if (byte == '(' || byte == ')' || byte == '\\' || byte == '\r') {
+                bytes[size++] = '\\';
+                bytes[size++] = byte == '\r' ? 'r' : byte; // a bare carriage return reads as a line feed
+            } else {
+                bytes[size++] = byte;
             }
         }
+        text.append(bytes, size);
     }
 };
 
@@ -219,14 +215,12 @@ private:
 class UsedGlyphs
 {
 public:
-    void use(int face, quint32 glyph)
+    // Which glyphs of `face` are used, by glyph number; to be grown as needed.
+    std::vector<bool> &face(int face)
     {
         if (size_t(face) >= m_seen.size())
             m_seen.resize(size_t(face) + 1);
-        std::vector<bool> &seen = m_seen[size_t(face)];
-        if (glyph >= seen.size())
-            seen.resize(glyph + 1);
-        seen[glyph] = true;
+        return m_seen[size_t(face)];
     }
 
     // Those of every thread, in order, by face.
@@ -283,7 +277,11 @@ public:
                 m_text.append(")]TJ\n");
             open = false;
         };
+        // The line's start on the page, in PDF's coordinates.
+        const qreal left = m_origin.x() + origin.x();
+        const qreal baseline = m_pageHeight - m_origin.y() - origin.y();
         for (const ShapedRun &run : line.runs) {
+            std::vector<bool> &used = m_used.face(run.face);
             if (run.face != m_font || size != m_fontSize) {
                 closeArray();
                 m_text.append('/');
@@ -310,8 +308,11 @@ public:
                     ++span;
                 }
                 const quint32 glyph = line.glyphs[size_t(i)];
-                m_used.use(run.face, glyph);
-                const QPointF at = page(origin + line.positions[size_t(i)] * size);
+                if (glyph >= used.size())
+                    used.resize(glyph + 1);
+                used[glyph] = true;
+                const QPointF &position = line.positions[size_t(i)];
+                const QPointF at(left + position.x() * size, baseline - position.y() * size);
                 // Glyphs on one baseline go in one string; where one is not
                 // where the pen stands after the one before, a shift says so.
                 if (open && std::abs(at.y() - m_baseline) > 0.001)

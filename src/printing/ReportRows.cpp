@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QStringDecoder>
 
+#include <cstring>
+
 #include <unistd.h>
 
 namespace {
@@ -80,6 +82,9 @@ void ReportRows::flush()
 void ReportRows::setOrder(std::vector<quint32> order)
 {
     m_order = std::move(order);
+    m_place.assign(m_order.size(), 0);
+    for (size_t row = 0; row < m_order.size(); ++row)
+        m_place[m_order[row]] = quint32(row);
 }
 
 void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
@@ -110,6 +115,51 @@ void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
         }
         at = buffer.constData();
     }
+    decodeCells(at, cells);
+}
+
+void ReportRows::readAppended(qsizetype from, qsizetype to, std::vector<QString> &cells,
+                              const std::function<void(qsizetype row)> &use) const
+{
+    cells.resize(size_t(m_columnCount));
+    QByteArray piece;
+    for (qsizetype first = from; first < to;) {
+        // As many whole rows as make a piece of about FlushSize bytes, one row at least.
+        const qint64 start = m_rowStarts[size_t(first)];
+        qsizetype last = first + 1;
+        while (last < to && m_rowStarts[size_t(last)] - start < FlushSize)
+            ++last;
+        const qint64 end = size_t(last) < m_rowStarts.size() ? m_rowStarts[size_t(last)] : m_written + m_pending.size();
+        const char *at = nullptr;
+        if (start >= m_written) {
+            at = m_pending.constData() + (start - m_written);
+        } else {
+            piece.resize(end - start);
+            qint64 got = 0;
+            // The piece may reach into the rows not yet in the file.
+            const qint64 inFile = std::min(end, m_written) - start;
+            while (got < inFile) {
+                const ssize_t n = ::pread(int(m_file.handle()), piece.data() + got, size_t(inFile - got), off_t(start + got));
+                if (n <= 0)
+                    break;
+                got += n;
+            }
+            if (got < inFile)
+                piece.fill('\0');
+            else if (end > m_written)
+                std::memcpy(piece.data() + inFile, m_pending.constData(), size_t(end - m_written));
+            at = piece.constData();
+        }
+        for (qsizetype stored = first; stored < last; ++stored) {
+            decodeCells(at, cells);
+            use(m_place.empty() ? stored : qsizetype(m_place[size_t(stored)]));
+        }
+        first = last;
+    }
+}
+
+void ReportRows::decodeCells(const char *&at, std::vector<QString> &cells)
+{
     // Into the cells' own room, as long as it lasts: no allocation a cell.
     thread_local QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     for (QString &cell : cells) {

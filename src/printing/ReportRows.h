@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryFile>
 
+#include <functional>
 #include <vector>
 
 // The rows of a report as plain text, one cell per column, in report order.
@@ -32,13 +33,22 @@ public:
     void read(qsizetype row, std::vector<QString> &cells) const;
     QString cell(qsizetype row, int column) const;
 
+    // Reads the rows appended as [from, to) in that order (from the file in
+    // large pieces), each into `cells`, and hands each to `use` with its
+    // place in the report.
+    void readAppended(qsizetype from, qsizetype to, std::vector<QString> &cells,
+                      const std::function<void(qsizetype row)> &use) const;
+
 private:
     void flush();
+    // The cells of the row at `at`, which is moved past it.
+    static void decodeCells(const char *&at, std::vector<QString> &cells);
 
     int m_columnCount;
     int m_cellsInRow = 0;
     std::vector<qint64> m_rowStarts; // where each appended row starts
     std::vector<quint32> m_order;     // empty: as appended
+    std::vector<quint32> m_place;     // where each appended row is in the order
     QByteArray m_pending;             // appended, not yet in the file
     qint64 m_written = 0;             // bytes in the file
     mutable QTemporaryFile m_file;

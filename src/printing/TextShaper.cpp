@@ -466,7 +466,7 @@ TextShaper::TextShaper(const TextShaper &other)
     m_words[1] = other.m_words[1];
 }
 
-void TextShaper::adopt(const TextShaper &other)
+void TextShaper::adopt(const TextShaper &other) const
 {
     for (size_t unit = 0; unit < m_glyphs.size(); ++unit) {
         if (m_glyphs[unit].kind == Glyph::Unknown)
@@ -543,6 +543,30 @@ qreal TextShaper::width(QStringView text) const
         at = end;
     }
     return advance + overLeft + overRight;
+}
+
+qsizetype TextShaper::fittingLength(QStringView text, qreal width) const
+{
+    // As width() adds up a prefix: it only grows with the length.
+    qreal advance = 0;
+    qreal overLeft = 0;
+    qreal overRight = 0;
+    qsizetype fitting = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (isBlank(text[at])) {
+            advance += glyph(u' ').advance;
+        } else {
+            const Glyph &g = glyph(text[at].unicode());
+            if (g.kind != Glyph::Single)
+                return -1;
+            overLeft = std::max<qreal>(overLeft, -g.inkLeft);
+            overRight = std::max<qreal>(overRight, g.inkRight - g.widest);
+            advance += g.widest;
+        }
+        if (fitting == at && advance + overLeft + overRight <= width)
+            fitting = at + 1;
+    }
+    return fitting;
 }
 
 void TextShaper::shape(QStringView text, bool ellipsis, bool rightToLeft, ShapedLine &line) const

@@ -73,12 +73,17 @@ public:
     ~TextShaper();
 
     // Learns what `other`, a copy of this one, learnt since.
-    void adopt(const TextShaper &other);
+    void adopt(const TextShaper &other) const;
 
     // The width per point of font size that `text` takes on one line, the
     // ink of its glyphs included; never less than the line shape() makes
     // of it (in the direction readsRightToLeft() gives it).
     qreal width(QStringView text) const;
+
+    // How many UTF-16 units from the start of `text` fit into `width` (per
+    // point), as width() measures them, for text that takes one glyph a
+    // character; -1 for other text.
+    qsizetype fittingLength(QStringView text, qreal width) const;
 
     // Shapes `text` (one line without line feeds), followed by an ellipsis
     // if asked, as part of a value that reads right to left or not.

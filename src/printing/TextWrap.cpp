@@ -1,5 +1,6 @@
 #include "TextWrap.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -27,6 +28,8 @@ bool startsCharacter(QStringView text, qsizetype at)
 // not fit.
 qsizetype fittingLength(QStringView text, qsizetype start, qsizetype end, qreal width, const TextMeasure &measure)
 {
+    if (const qsizetype fitting = measure.fittingLength(text.sliced(start, end - start), width); fitting >= 0)
+        return std::max<qsizetype>(fitting, 1);
     std::vector<qsizetype> bounds; // ends of characters, from `start`
     for (qsizetype at = start + 1; at < end; ++at) {
         if (startsCharacter(text, at))

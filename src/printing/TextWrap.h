@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringView>
 
+#include <memory>
+
 // How wide a text is on paper, in points, when it takes one line: what it
 // takes with the shapes of its glyphs, not the sum of its characters.
 class TextMeasure
@@ -10,6 +12,16 @@ class TextMeasure
 public:
     virtual ~TextMeasure() = default;
     virtual qreal advance(QStringView text) const = 0;
+
+    // How many UTF-16 units from the start of `text` fit into `width`, as
+    // advance() measures them, where the measure can tell that faster than
+    // by measuring pieces of it; else -1.
+    virtual qsizetype fittingLength(QStringView, qreal) const { return -1; }
+
+    // A measure of the same widths for another thread, or none when this
+    // one may be used on any thread; and learning what such a copy learnt.
+    virtual std::unique_ptr<TextMeasure> copy() const { return nullptr; }
+    virtual void adopt(const TextMeasure &) const {}
 };
 
 // One line of a wrapped text: a piece of it, with an ellipsis after it when
