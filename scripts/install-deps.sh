@@ -8,9 +8,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3
   libbenchmark-dev
-  libharfbuzz-dev zlib1g-dev
+  libharfbuzz-dev libdeflate-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
-  poppler-utils fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei fonts-lohit-deva
+  poppler-utils fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei fonts-lohit-deva fonts-noto-cjk
   cups printer-driver-cups-pdf
   desktop-file-utils appstream
   abook mdbtools python3-vobject

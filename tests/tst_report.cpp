@@ -10,6 +10,8 @@
 #include "printing/TextWrap.h"
 #include "printing/ReportCanvas.h"
 #include "printing/ReportDocument.h"
+#include "printing/ReportFonts.h"
+#include "toolkit/Fonts.h"
 #include "shell/MDIMain.h"
 #include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
@@ -19,6 +21,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QImage>
+#include <QPainter>
+#include <QTextLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QProcess>
@@ -785,6 +792,160 @@ private Q_SLOTS:
                 }
             }
         }
+    }
+
+    void wordsAreShapedAsQtShapesThem_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::newRow("Arabic letters joined") << QStringLiteral("سلطان");
+        QTest::newRow("lam and alef as one") << QStringLiteral("الأمير");
+        QTest::newRow("Devanagari conjunct") << QStringLiteral("क्षेत्र");
+        QTest::newRow("Latin with a combining mark") << QStringLiteral("Zoe\u0308");
+    }
+
+    void wordsAreShapedAsQtShapesThem()
+    {
+        QFETCH(QString, word);
+        const ReportFonts fonts(dialogFont(8.25, false));
+        ShapedLine shaped;
+        fonts.regular().shape(word, false, readsRightToLeft(word), shaped);
+
+        // The glyphs Qt's own layout draws for the word in the same font.
+        QFont font = dialogFont(8.25, false);
+        font.setPixelSize(int(FontFaces::ReferenceSize));
+        font.setKerning(false);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        QTextLayout layout(word, font);
+        QTextOption option;
+        option.setUseDesignMetrics(true);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        QList<quint32> expected;
+        for (const QGlyphRun &run : line.glyphRuns())
+            expected += run.glyphIndexes();
+        QList<quint32> glyphs(shaped.glyphs.begin(), shaped.glyphs.end());
+        std::sort(expected.begin(), expected.end());
+        std::sort(glyphs.begin(), glyphs.end());
+        QCOMPARE(glyphs, expected);
+        QVERIFY2(qAbs(shaped.advance * FontFaces::ReferenceSize - line.horizontalAdvance()) < 1,
+                 qPrintable(QStringLiteral("%1 against %2").arg(shaped.advance * FontFaces::ReferenceSize)
+                                .arg(line.horizontalAdvance())));
+    }
+
+    // Fonts of every kind, and a bold Qt makes from a regular face: embedded,
+    // read back, and drawn in the file as on screen (wrong glyph numbers or
+    // a lost bold show as ink in the wrong places).
+    void reportsInAnyFontAreDrawnAsOnScreen_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("CID-keyed CFF, in a collection") << QStringLiteral("Noto Sans CJK JP") << QStringLiteral("CID Type 0C");
+        QTest::newRow("TrueType without a bold") << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("CID TrueType");
+    }
+
+    void reportsInAnyFontAreDrawnAsOnScreen()
+    {
+        QFETCH(QString, family);
+        QFETCH(QString, kind);
+        const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+        const QString pdffonts = QStandardPaths::findExecutable(QStringLiteral("pdffonts"));
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftoppm.isEmpty() || pdffonts.isEmpty() || pdftotext.isEmpty())
+            QSKIP("poppler-utils is not installed");
+        if (QFontInfo(QFont(family)).family() != family)
+            QSKIP("the font is not installed");
+        QTemporaryDir dir;
+        const QStringList values = {QStringLiteral("山田太郎"), QStringLiteral("東京都港区芝公園4丁目2-8"),
+                                    QStringLiteral("Zoë Ångström"), QStringLiteral("朝阳区建国路 88")};
+        QList<QStringList> contacts;
+        for (const QString &value : values)
+            contacts.append(QStringList{value, value});
+        writeContacts(QDir(dir.path()).filePath(QStringLiteral("db2.mdb")), contacts);
+        // The first value is also a heading, in bold.
+        const QString path = writeFile(definitionPath(dir.path()), R"({
+            "title": "People",
+            "source": { "database": "db2.mdb", "table": "Table1" },
+            "columns": [ { "field": "Name", "heading": "山田太郎", "width": 80 },
+                         { "field": "Address", "width": 80 } ]
+        })");
+        ReportEngine engine;
+        engine.setFont(QFont(family));
+        const ReportEngine::Produced produced = engine.produce(path, true);
+        QVERIFY2(produced.report, qPrintable(produced.error));
+        const ReportDocument document(produced.report);
+        const QString pdf = QDir(dir.path()).filePath(QStringLiteral("report.pdf"));
+        QVERIFY(ReportPdf::write(document, pdf));
+
+        const QStringList fonts = run(pdffonts, {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        QVERIFY(!fonts.isEmpty());
+        for (const QString &font : fonts) {
+            QVERIFY2(font.contains(QRegularExpression(QStringLiteral("^[A-Z]{6}\\+.*%1.* yes +yes +yes ").arg(kind))),
+                     qPrintable(font));
+        }
+        const QString text = run(pdftotext, {pdf, QStringLiteral("-")});
+        for (const QString &value : values)
+            QVERIFY2(text.contains(value), qPrintable(value));
+
+        // The page as the file draws it, and as the screen does, at 144 dots an inch.
+        constexpr qreal Scale = 2;
+        run(pdftoppm, {QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-gray"), QStringLiteral("-singlefile"),
+                       pdf, QDir(dir.path()).filePath(QStringLiteral("page"))});
+        const QImage printed = QImage(QDir(dir.path()).filePath(QStringLiteral("page.pgm"))).convertToFormat(QImage::Format_Grayscale8);
+        QVERIFY(!printed.isNull());
+        QImage shown(printed.size(), QImage::Format_Grayscale8);
+        shown.fill(Qt::white);
+        const QRectF area = document.pageLayout().paintRect(QPageLayout::Point);
+        {
+            QPainter painter(&shown);
+            document.paintPage(0, painter, QRectF(area.topLeft() * Scale, area.size() * Scale));
+        }
+        const auto dark = [](const QImage &image, int x, int y) {
+            return x >= 0 && y >= 0 && x < image.width() && y < image.height() && qGray(image.pixel(x, y)) < 128;
+        };
+        // The share of one image's ink that the other has within a pixel.
+        const auto matched = [&](const QImage &a, const QImage &b) {
+            int ink = 0;
+            int found = 0;
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    if (!dark(a, x, y))
+                        continue;
+                    ++ink;
+                    bool near = false;
+                    for (int dy = -1; dy <= 1 && !near; ++dy) {
+                        for (int dx = -1; dx <= 1 && !near; ++dx)
+                            near = dark(b, x + dx, y + dy);
+                    }
+                    found += near;
+                }
+            }
+            return ink > 0 ? qreal(found) / ink : 0;
+        };
+        QVERIFY2(matched(printed, shown) > 0.95, qPrintable(QString::number(matched(printed, shown))));
+        QVERIFY2(matched(shown, printed) > 0.95, qPrintable(QString::number(matched(shown, printed))));
+
+        // The heading is bolder than the same text as a value.
+        RecordingCanvas canvas;
+        document.composePage(0, canvas);
+        const ReportMetrics &metrics = produced.report->layout.metrics;
+        QList<int> inks;
+        for (const RecordingCanvas::Drawn &drawn : std::as_const(canvas.lines)) {
+            if (drawn.line.text != values[0] || inks.size() == 2)
+                continue;
+            const QRectF box(drawn.box.left(), drawn.origin.y() - metrics.ascent * drawn.size, drawn.box.width(),
+                             (metrics.ascent + metrics.descent) * drawn.size);
+            const QRect pixels = QRectF((box.topLeft() + area.topLeft()) * Scale, box.size() * Scale).toAlignedRect();
+            int ink = 0;
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+                for (int x = pixels.left(); x <= pixels.right(); ++x)
+                    ink += 255 - qGray(printed.pixel(x, y));
+            }
+            inks.append(ink);
+        }
+        QCOMPARE(inks.size(), 2);
+        QVERIFY2(inks[0] > inks[1] * 1.1, qPrintable(QStringLiteral("heading %1, value %2").arg(inks[0]).arg(inks[1])));
     }
 
     void rightToLeftValuesAreRightAligned_data()

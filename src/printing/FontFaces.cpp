@@ -1,6 +1,28 @@
 #include "FontFaces.h"
 
+#include <QtEndian>
+
 #include <algorithm>
+
+namespace {
+
+// How much thicker a bold made from regular outlines is drawn, per point:
+// as much as the thickening FreeType does.
+constexpr qreal EmboldeningPerPoint = 1.0 / 24;
+
+// Bold asked for, from a font file whose weight is less.
+bool isSynthesisedBold(const QRawFont &raw)
+{
+    if (raw.weight() < QFont::Bold)
+        return false;
+    const QByteArray os2 = raw.fontTable("OS/2");
+    if (os2.size() >= 6)
+        return qFromBigEndian<quint16>(os2.constData() + 4) < QFont::DemiBold;
+    const QByteArray head = raw.fontTable("head");
+    return head.size() >= 46 && !(qFromBigEndian<quint16>(head.constData() + 44) & 1);
+}
+
+} // namespace
 
 int FontFaces::add(const QRawFont &raw)
 {
@@ -24,6 +46,7 @@ int FontFaces::add(const QRawFont &raw)
     face->raw.setPixelSize(ReferenceSize);
     face->ascent = face->raw.ascent() / ReferenceSize;
     face->descent = face->raw.descent() / ReferenceSize;
+    face->emboldening = isSynthesisedBold(raw) ? EmboldeningPerPoint : 0;
     face->family = family;
     face->style = style;
     face->weight = raw.weight();

@@ -27,6 +27,9 @@ public:
         QRawFont raw;       // at ReferenceSize, for the thread that added it
         qreal ascent = 0;   // per point
         qreal descent = 0;  // per point
+        // Bold that the font lacks, which Qt makes by thickening the
+        // regular outlines: drawn with a stroke as wide as this, per point.
+        qreal emboldening = 0;
         QHash<quint32, QString> characters; // glyph: the characters it was first used for
         // What tells the face from others without asking its font.
         QString family;

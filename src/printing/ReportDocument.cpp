@@ -8,6 +8,7 @@
 #include <QGlyphRun>
 #include <QLocale>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +51,10 @@ public:
     {
         m_painter.setPen(TextColour);
         for (const Run &run : m_runs) {
+            if (run.emboldening > 0) {
+                drawEmboldened(run);
+                continue;
+            }
             QGlyphRun glyphs;
             glyphs.setRawFont(run.raw);
             glyphs.setGlyphIndexes(run.glyphs);
@@ -64,6 +69,7 @@ private:
     {
         int face;
         qreal size;
+        qreal emboldening; // per point
         QRawFont raw;
         QList<quint32> glyphs;
         QList<QPointF> positions;
@@ -77,8 +83,23 @@ private:
         }
         QRawFont raw = faces.face(face).raw;
         raw.setPixelSize(size);
-        m_runs.push_back({face, size, raw, {}, {}});
+        m_runs.push_back({face, size, faces.face(face).emboldening, raw, {}, {}});
         return m_runs.back();
+    }
+
+    // A bold the font lacks, drawn as the PDF file draws it: the outlines
+    // filled and stroked.
+    void drawEmboldened(const Run &run)
+    {
+        QPainterPath outlines;
+        for (qsizetype i = 0; i < run.glyphs.size(); ++i)
+            outlines.addPath(run.raw.pathForGlyph(run.glyphs[i]).translated(run.positions[i]));
+        m_painter.save();
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setPen(QPen(TextColour, run.emboldening * run.size, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        m_painter.setBrush(TextColour);
+        m_painter.drawPath(outlines);
+        m_painter.restore();
     }
 
     QPainter &m_painter;

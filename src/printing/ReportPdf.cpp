@@ -19,7 +19,7 @@
 #include <deque>
 #include <vector>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace {
 
@@ -129,20 +129,42 @@ constexpr int MaxLanes = 4;
 // Pages are compressed fast: a large report is written in half the time
 // for a quarter more bytes. What is written once, as the fonts, is
 // compressed well.
-enum class Compression { Fast = 1, Best = 6 };
+enum class Compression { Fast = 1, Best = 9 };
 
-QByteArray deflated(QByteArrayView data, Compression compression)
+// Compresses streams as FlateDecode reads them; one for each thread.
+class Deflater
 {
-    uLongf size = compressBound(uLong(data.size()));
-    QByteArray out(qsizetype(size), Qt::Uninitialized);
-    if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
-                  uLong(data.size()), int(compression))
-        != Z_OK) {
-        return QByteArray();
+public:
+    explicit Deflater(Compression compression)
+        : m_compressor(libdeflate_alloc_compressor(int(compression)))
+    {
     }
-    out.truncate(qsizetype(size));
-    return out;
-}
+    Deflater(Deflater &&other) noexcept
+        : m_compressor(std::exchange(other.m_compressor, nullptr))
+    {
+    }
+    Deflater(const Deflater &) = delete;
+    Deflater &operator=(const Deflater &) = delete;
+    ~Deflater() { libdeflate_free_compressor(m_compressor); }
+
+    // Null when it cannot be done (out of memory).
+    QByteArray deflated(QByteArrayView data) const
+    {
+        if (!m_compressor)
+            return QByteArray();
+        QByteArray out(qsizetype(libdeflate_zlib_compress_bound(m_compressor, size_t(data.size()))),
+                       Qt::Uninitialized);
+        const size_t size = libdeflate_zlib_compress(m_compressor, data.data(), size_t(data.size()), out.data(),
+                                                     size_t(out.size()));
+        if (size == 0)
+            return QByteArray();
+        out.truncate(qsizetype(size));
+        return out;
+    }
+
+private:
+    libdeflate_compressor *m_compressor;
+};
 
 // Numbered objects, written one after the other, with the byte offsets the
 // cross-reference table needs.
@@ -167,9 +189,10 @@ public:
         write(QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n");
     }
 
-    void stream(int number, const QByteArray &entries, QByteArrayView data, Compression compression)
+    // A stream compressed well: written once.
+    void stream(int number, const QByteArray &entries, QByteArrayView data)
     {
-        compressedStream(number, entries, deflated(data, compression));
+        compressedStream(number, entries, Deflater(Compression::Best).deflated(data));
     }
 
     // A stream whose data is compressed already.
@@ -265,7 +288,7 @@ public:
     {
     }
 
-    void text(const ShapedLine &line, const FontFaces &, qreal size, QPointF origin, const QRectF &) override
+    void text(const ShapedLine &line, const FontFaces &faces, qreal size, QPointF origin, const QRectF &) override
     {
         if (line.glyphs.empty())
             return;
@@ -289,6 +312,18 @@ public:
                 m_text.append(' ');
                 appendNumber(m_text, size);
                 m_text.append(" Tf\n");
+                // A bold the font lacks: its outlines are stroked as well as filled.
+                const qreal stroke = faces.face(run.face).emboldening * size;
+                if (stroke != m_stroke) {
+                    if (stroke > 0) {
+                        m_text.append("0 G ");
+                        appendNumber(m_text, stroke);
+                        m_text.append(" w 2 Tr\n");
+                    } else {
+                        m_text.append("0 Tr\n");
+                    }
+                    m_stroke = stroke;
+                }
                 m_font = run.face;
                 m_fontSize = size;
             }
@@ -378,6 +413,7 @@ public:
         m_ruleColour = QColor();
         m_ruleWidth = -1;
         m_font = -1;
+        m_stroke = 0;
         m_lineStart = QPointF();
         return content;
     }
@@ -422,6 +458,7 @@ private:
     qreal m_ruleWidth = -1;
     int m_font = -1;
     qreal m_fontSize = 0;
+    qreal m_stroke = 0; // the width the text's outlines are stroked with, if at all
     QPointF m_lineStart; // where the current line of text started, as written
     QPointF m_pen;       // where the next glyph goes without a shift
     qreal m_baseline = 0; // of the glyphs in the open string
@@ -533,8 +570,8 @@ int writeFace(PdfObjects &objects, const FontFaces &faces, int index, const std:
                        + QByteArray::number(embedded.program) + " 0 R >>");
     objects.stream(embedded.program,
                    cff ? QByteArray("/Subtype /OpenType") : "/Length1 " + QByteArray::number(subset.program.size()),
-                   subset.program, Compression::Best);
-    objects.stream(embedded.toUnicode, QByteArray(), toUnicodeMap(face, glyphs), Compression::Best);
+                   subset.program);
+    objects.stream(embedded.toUnicode, QByteArray(), toUnicodeMap(face, glyphs));
     return embedded.font;
 }
 
@@ -576,11 +613,12 @@ PrintResult ReportPdf::write(const ReportDocument &document, const QString &path
     {
         ReportFonts fonts;
         PdfCanvas canvas;
+        Deflater deflater;
     };
     std::vector<std::unique_ptr<Lane>> lanes;
     const int laneCount = std::clamp(QThread::idealThreadCount(), 1, MaxLanes);
     for (int i = 0; i < laneCount; ++i)
-        lanes.push_back(std::make_unique<Lane>(Lane{*report.fonts, PdfCanvas(origin, page.height())}));
+        lanes.push_back(std::make_unique<Lane>(Lane{*report.fonts, PdfCanvas(origin, page.height()), Deflater(Compression::Fast)}));
     std::vector<QByteArray> batch(PagesInBatch);
     const int pages = document.pageCount();
     QByteArray kids;
@@ -595,7 +633,7 @@ PrintResult ReportPdf::write(const ReportDocument &document, const QString &path
             for (int i = next++; i < count; i = next++) {
                 document.composePage(first + i, lane.canvas, lane.fonts);
                 const std::string content = lane.canvas.takeContent();
-                batch[size_t(i)] = deflated(QByteArrayView(content.data(), qsizetype(content.size())), Compression::Fast);
+                batch[size_t(i)] = lane.deflater.deflated(QByteArrayView(content.data(), qsizetype(content.size())));
             }
         };
         QList<QFuture<void>> helpers;
