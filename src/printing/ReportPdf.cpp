@@ -33,7 +33,7 @@ void appendNumber(Out &out, qreal value)
     char text[32];
     char *const end = text + sizeof text;
     char *at = end;
-    const long long hundredths = std::llround(value * 100);
+    const auto hundredths = static_cast<long long>(value * 100 + (value < 0 ? -0.5 : 0.5));
     unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
                                              : static_cast<unsigned long long>(hundredths);
     const auto fraction = unsigned(rest % 100);
@@ -107,10 +107,17 @@ struct Operators
     // A glyph number as the two bytes of a literal string.
     void appendGlyph(quint32 glyph)
     {
+        const char high = char(glyph >> 8);
+        const char low = char(glyph & 0xff);
+        if (!needsEscape(high) && !needsEscape(low)) {
+            text.push_back(high);
+            text.push_back(low);
+            return;
+        }
         char bytes[4];
         size_t size = 0;
         for (const char byte : {char(glyph >> 8), char(glyph & 0xff)}) {
-            if (byte == '(' || byte == ')' || byte == '\\' || byte == '\r') {
+            if (needsEscape(byte)) {
                 bytes[size++] = '\\';
                 bytes[size++] = byte == '\r' ? 'r' : byte; // a bare carriage return reads as a line feed
             } else {
@@ -119,6 +126,8 @@ struct Operators
         }
         text.append(bytes, size);
     }
+
+    static bool needsEscape(char byte) { return byte == '(' || byte == ')' || byte == '\\' || byte == '\r'; }
 };
 
 // Pages composed and compressed at a time, before they are written.

@@ -105,57 +105,81 @@ TableFields tableFields(sqlite3 *db, const QString &table)
     return fields;
 }
 
-// The values rows sort by, as read (UTF-8, one after the other), and the
-// order they put the rows in: by a collation key made once for each value,
-// the keys made and sorted on two threads; values alike keep their order.
+// The values rows sort by, and the order they put the rows in: by a
+// collation key made once for each value, on other threads while the rows
+// are still being read, a piece of them at a time; the keys sorted on two
+// threads. Values alike keep their order.
 class SortValues
 {
 public:
-    void append(QByteArrayView value)
+    explicit SortValues(bool caseSensitive)
+        : m_caseSensitive(caseSensitive)
     {
-        m_starts.push_back(m_text.size());
-        m_text.append(value);
     }
 
-    std::vector<quint32> order(bool caseSensitive) const
+    void append(QByteArrayView value)
     {
-        const size_t count = m_starts.size();
-        const size_t half = count / 2;
-        QFuture<std::vector<QCollatorSortKey>> secondHalf =
-            QtConcurrent::run([=, this] { return keys(half, count, caseSensitive); });
-        std::vector<QCollatorSortKey> keys = this->keys(0, half, caseSensitive);
-        std::vector<QCollatorSortKey> second = secondHalf.result();
-        keys.insert(keys.end(), std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()));
+        m_piece.starts.push_back(m_piece.text.size());
+        m_piece.text.append(value);
+        if (m_piece.starts.size() == ValuesInPiece)
+            makeKeys();
+    }
 
-        std::vector<quint32> order(count);
+    std::vector<quint32> order()
+    {
+        makeKeys();
+        std::vector<QCollatorSortKey> keys;
+        for (QFuture<std::vector<QCollatorSortKey>> &piece : m_keys) {
+            std::vector<QCollatorSortKey> made = piece.takeResult();
+            keys.insert(keys.end(), std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
+        }
+        m_keys.clear();
+
+        std::vector<quint32> order(keys.size());
         std::iota(order.begin(), order.end(), 0u);
         const auto before = [&keys](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; };
-        const auto middle = order.begin() + qsizetype(half);
-        QFuture<void> sortedSecondHalf = QtConcurrent::run([&] { std::stable_sort(middle, order.end(), before); });
+        const auto middle = order.begin() + qsizetype(order.size() / 2);
+        QFuture<void> secondHalf = QtConcurrent::run([&] { std::stable_sort(middle, order.end(), before); });
         std::stable_sort(order.begin(), middle, before);
-        sortedSecondHalf.waitForFinished();
+        secondHalf.waitForFinished();
         std::inplace_merge(order.begin(), middle, order.end(), before);
         return order;
     }
 
 private:
-    // Each thread with a collator of its own: a collator is not shared between threads.
-    std::vector<QCollatorSortKey> keys(size_t from, size_t to, bool caseSensitive) const
+    static constexpr size_t ValuesInPiece = 16384;
+
+    // Values one after the other, as UTF-8.
+    struct Piece
     {
-        const QCollator collator = orderCollator(caseSensitive);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(to - from);
-        QString value;
-        for (size_t i = from; i < to; ++i) {
-            const qsizetype end = i + 1 < m_starts.size() ? m_starts[i + 1] : m_text.size();
-            value = QString::fromUtf8(QByteArrayView(m_text).sliced(m_starts[i], end - m_starts[i]));
-            keys.push_back(collator.sortKey(value));
-        }
-        return keys;
+        QByteArray text;
+        std::vector<qsizetype> starts;
+    };
+
+    void makeKeys()
+    {
+        if (m_piece.starts.empty())
+            return;
+        m_keys.push_back(QtConcurrent::run(
+            [caseSensitive = m_caseSensitive](const Piece &piece) {
+                // A collator for each piece: a collator is not shared between threads.
+                const QCollator collator = orderCollator(caseSensitive);
+                std::vector<QCollatorSortKey> keys;
+                keys.reserve(piece.starts.size());
+                QString value;
+                for (size_t i = 0; i < piece.starts.size(); ++i) {
+                    const qsizetype end = i + 1 < piece.starts.size() ? piece.starts[i + 1] : piece.text.size();
+                    value = QString::fromUtf8(QByteArrayView(piece.text).sliced(piece.starts[i], end - piece.starts[i]));
+                    keys.push_back(collator.sortKey(value));
+                }
+                return keys;
+            },
+            std::exchange(m_piece, Piece())));
     }
 
-    QByteArray m_text;
-    std::vector<qsizetype> m_starts;
+    bool m_caseSensitive;
+    Piece m_piece;
+    std::vector<QFuture<std::vector<QCollatorSortKey>>> m_keys;
 };
 
 } // namespace
@@ -227,7 +251,7 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
     // The rows in the table's order, and the values they sort by.
     const int columns = int(definition.columns.size());
     auto rows = std::make_shared<ReportRows>(columns);
-    SortValues values;
+    SortValues values(definition.sortCaseSensitive);
     qint64 done = 0;
     int rc;
     while ((rc = sqlite3_step(select.statement)) == SQLITE_ROW) {
@@ -248,7 +272,7 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
     if (sorted) {
         if (!progress.advance(ReportProgress::Stage::Sorting, 0, 1))
             return {nullptr, QString(), true};
-        rows->setOrder(values.order(definition.sortCaseSensitive));
+        rows->setOrder(values.order());
     }
     return {rows, QString()};
 }

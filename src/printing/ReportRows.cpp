@@ -165,8 +165,19 @@ void ReportRows::decodeCells(const char *&at, std::vector<QString> &cells)
     for (QString &cell : cells) {
         const quint32 length = takeLength(at);
         cell.resize(qsizetype(length)); // never fewer UTF-16 units than UTF-8 bytes
-        const QChar *end = decoder.appendToBuffer(cell.data(), QByteArrayView(at, qsizetype(length)));
-        cell.truncate(end - cell.constData());
+        // Most text is ASCII, which is widened as it is.
+        const auto *bytes = reinterpret_cast<const uchar *>(at);
+        uchar any = 0;
+        for (quint32 i = 0; i < length; ++i)
+            any |= bytes[i];
+        if (any < 0x80) {
+            char16_t *out = reinterpret_cast<char16_t *>(cell.data());
+            for (quint32 i = 0; i < length; ++i)
+                out[i] = bytes[i];
+        } else {
+            const QChar *end = decoder.appendToBuffer(cell.data(), QByteArrayView(at, qsizetype(length)));
+            cell.truncate(end - cell.constData());
+        }
         at += length;
     }
 }
