@@ -176,11 +176,12 @@ QString ReportDocument::noRowsText()
 }
 
 // One line of text in its box: from the left edge, or for a text that reads
-// right to left from the right one; its ink keeps within the box.
+// right to left from the right one; its ink keeps within the box. A line
+// of a longer text goes the way that text reads, whatever its own letters.
 void ReportDocument::Composer::draw(const TextShaper &shaper, qreal size, QStringView text, bool elided,
-                                    const QRectF &box, qreal baseline, Qt::Alignment alignment)
+                                    const QRectF &box, qreal baseline, Qt::Alignment alignment, bool rightToLeft)
 {
-    shaper.shape(text, elided, shaper.readsRightToLeft(text), shaped);
+    shaper.shape(text, elided, rightToLeft, shaped);
     place(size, box, baseline, alignment);
 }
 
@@ -208,7 +209,8 @@ void ReportDocument::composeHeader(Composer &composer) const
     const qreal dateWidth = fonts.regular().width(date) * ReportFonts::BodySize;
     composer.draw(fonts.regular(), ReportFonts::BodySize, date, false,
                   QRectF(layout.area.width() - dateWidth, 0, dateWidth, rule),
-                  textBottom - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignRight);
+                  textBottom - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignRight,
+                  fonts.regular().readsRightToLeft(date));
 
     const QString &title = m_report->definition.title;
     const qreal titleRoom = std::max<qreal>(1, layout.area.width() - dateWidth - 12);
@@ -216,7 +218,8 @@ void ReportDocument::composeHeader(Composer &composer) const
     const TextLine line = wrapText(title, titleRoom, 1, measure).constFirst();
     composer.draw(fonts.bold(), ReportFonts::TitleSize, QStringView(title).sliced(line.start, line.length),
                   line.elided, QRectF(0, 0, titleRoom, rule),
-                  textBottom - layout.metrics.descent * ReportFonts::TitleSize, Qt::AlignLeft);
+                  textBottom - layout.metrics.descent * ReportFonts::TitleSize, Qt::AlignLeft,
+                  fonts.bold().readsRightToLeft(title));
 
     composer.canvas.line(QLineF(0, rule, layout.area.width(), rule), TextColour, 1);
 }
@@ -236,7 +239,8 @@ void ReportDocument::composeHeadings(Composer &composer) const
         const QString &heading = m_report->definition.columns[column].heading;
         const TextLine line = wrapText(heading, place.textWidth, 1, measure).constFirst();
         composer.draw(bold, ReportFonts::BodySize, QStringView(heading).sliced(line.start, line.length),
-                      line.elided, QRectF(place.x, top, place.textWidth, bottom - top), baseline, Qt::AlignLeft);
+                      line.elided, QRectF(place.x, top, place.textWidth, bottom - top), baseline, Qt::AlignLeft,
+                      bold.readsRightToLeft(heading));
     }
     composer.canvas.line(QLineF(0, bottom, layout.area.width(), bottom), RuleColour, 0.75);
 }
@@ -252,7 +256,8 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
     if (rows.rowCount() == 0) {
         const QRectF box(0, layout.bodyTop(), layout.area.width(), layout.bodyHeight());
         composer.draw(regular, ReportFonts::BodySize, noRowsText(), false, box,
-                      box.top() + layout.metrics.rowPadding + ascent, Qt::AlignLeft);
+                      box.top() + layout.metrics.rowPadding + ascent, Qt::AlignLeft,
+                      regular.readsRightToLeft(noRowsText()));
         return;
     }
 
@@ -266,9 +271,10 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
             const QString &value = cells[size_t(column)];
             const QRectF cell(place.x, top, place.textWidth, height);
             const qreal baseline = top + layout.metrics.rowPadding + ascent;
+            const bool rightToLeft = regular.readsRightToLeft(value);
             // Most values fit on their line as they are; only the others are wrapped.
             if (!value.contains(QLatin1Char('\n'))) {
-                regular.shape(value, false, regular.readsRightToLeft(value), composer.shaped);
+                regular.shape(value, false, rightToLeft, composer.shaped);
                 if ((composer.shaped.right() - composer.shaped.left()) * ReportFonts::BodySize <= place.textWidth) {
                     composer.place(ReportFonts::BodySize, cell, baseline, Qt::AlignLeft);
                     continue;
@@ -278,7 +284,7 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
             for (qsizetype i = 0; i < lines.size(); ++i) {
                 const qreal baseline = top + layout.metrics.rowPadding + i * layout.metrics.lineHeight + ascent;
                 composer.draw(regular, ReportFonts::BodySize, QStringView(value).sliced(lines[i].start, lines[i].length),
-                              lines[i].elided, cell, baseline, Qt::AlignLeft);
+                              lines[i].elided, cell, baseline, Qt::AlignLeft, rightToLeft);
             }
         }
         top += height;
@@ -292,5 +298,6 @@ void ReportDocument::composeFooter(Composer &composer, int index) const
     composer.draw(composer.fonts.regular(), ReportFonts::BodySize, pageLabel(index), false,
                   QRectF(0, layout.area.height() - layout.metrics.footerHeight, layout.area.width(),
                          layout.metrics.footerHeight),
-                  layout.area.height() - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignHCenter);
+                  layout.area.height() - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignHCenter,
+                  composer.fonts.regular().readsRightToLeft(pageLabel(index)));
 }

@@ -48,7 +48,7 @@ private:
         ShapedLine shaped;
 
         void draw(const TextShaper &shaper, qreal size, QStringView text, bool elided, const QRectF &box,
-                  qreal baseline, Qt::Alignment alignment);
+                  qreal baseline, Qt::Alignment alignment, bool rightToLeft);
         // Draws the line shaped last.
         void place(qreal size, const QRectF &box, qreal baseline, Qt::Alignment alignment);
     };
