@@ -10,6 +10,7 @@
 #include "printing/TextWrap.h"
 #include "printing/ReportCanvas.h"
 #include "printing/ReportDocument.h"
+#include "printing/FontSubset.h"
 #include "printing/ReportFonts.h"
 #include "toolkit/Fonts.h"
 #include "shell/MDIMain.h"
@@ -946,6 +947,41 @@ private Q_SLOTS:
         }
         QCOMPARE(inks.size(), 2);
         QVERIFY2(inks[0] > inks[1] * 1.1, qPrintable(QStringLiteral("heading %1, value %2").arg(inks[0]).arg(inks[1])));
+    }
+
+    // A CID-keyed CFF font whose glyphs 1 and 2 are CIDs 7 and 3, its
+    // charset in each of the three formats: afterwards glyph n is CID n.
+    void cidsAreNumberedAsGlyphs_data()
+    {
+        QTest::addColumn<QByteArray>("charset");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("format 0") << QByteArray("\x00\x00\x07\x00\x03", 5) << QByteArray("\x00\x00\x01\x00\x02", 5);
+        QTest::newRow("format 1") << QByteArray("\x01\x00\x07\x00\x00\x03\x00", 7)
+                                  << QByteArray("\x02\x00\x01\x00\x01\x03\x00", 7);
+        QTest::newRow("format 2") << QByteArray("\x02\x00\x07\x00\x00\x00\x03\x00\x00", 9)
+                                  << QByteArray("\x02\x00\x01\x00\x01\x00\x03\x00\x00", 9);
+    }
+
+    void cidsAreNumberedAsGlyphs()
+    {
+        QFETCH(QByteArray, charset);
+        QFETCH(QByteArray, expected);
+        const auto offset = [](int value) {
+            return QByteArray("\x1d", 1) + QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0'));
+        };
+        constexpr int CharsetAt = 36;
+        // Registry, ordering, supplement; charset; CharStrings.
+        const QByteArray dict = QByteArray("\x8b\x8b\x8b\x0c\x1e", 5) + offset(CharsetAt) + '\x0f'
+                              + offset(CharsetAt + int(charset.size())) + '\x11';
+        QByteArray cff = QByteArray("\x01\x00\x04\x01", 4) + QByteArray("\x00\x01\x01\x01\x02" "A", 6)
+                       + QByteArray("\x00\x01\x01\x01", 4) + char(1 + dict.size()) + dict
+                       + QByteArray("\x00\x00\x00\x00", 4) + charset
+                       + QByteArray("\x00\x03\x01\x01\x02\x03\x04\x0e\x0e\x0e", 10);
+        QCOMPARE(cff.indexOf(charset), CharsetAt);
+        QByteArray font = QByteArray("OTTO\x00\x01\x00\x10\x00\x00\x00\x00" "CFF \x00\x00\x00\x00\x00\x00\x00\x1c", 24)
+                        + QByteArray(1, char(cff.size())).prepend(QByteArray(3, '\0')) + cff;
+        QVERIFY(FontSubset::numberCidsAsGlyphs(font));
+        QCOMPARE(font.mid(28 + CharsetAt, expected.size()), expected);
     }
 
     void rightToLeftValuesAreRightAligned_data()

@@ -19,4 +19,9 @@ struct FontSubset
 
     // The subset keeping `glyphs` and glyph 0 (drawn for missing characters).
     static FontSubset make(const QRawFont &face, const std::vector<quint32> &glyphs);
+
+    // Pages name glyphs by their numbers; a PDF viewer reads those of a
+    // CID-keyed CFF font as CIDs. Makes each glyph's CID its number, in the
+    // OpenType file `font`: false when its CFF table cannot be read so.
+    static bool numberCidsAsGlyphs(QByteArray &font);
 };

@@ -66,9 +66,14 @@ CONF
   lpstat -r >/dev/null 2>&1 || { cat "$cups_dir/log/cupsd.out" "$cups_dir/log/error_log" 2>/dev/null; return 1; }
   # cups-pdf takes PostScript: the PDF jobs are turned into PostScript by
   # cairo, which keeps text as text (Ghostscript, the default, draws it).
-  lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
-    -o pdftops-renderer-default=pdftocairo &&
-    lpadmin -d PDF && cupsenable PDF && cupsaccept PDF
+  # A scheduler just started may still turn a connection away: a few tries.
+  for _ in 1 2 3 4 5; do
+    lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+      -o pdftops-renderer-default=pdftocairo &&
+      lpadmin -d PDF && cupsenable PDF && cupsaccept PDF && return 0
+    sleep 1
+  done
+  return 1
 }
 
 # The PDF files the printer wrote, oldest first.
