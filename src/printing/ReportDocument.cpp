@@ -272,13 +272,11 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
             const QRectF cell(place.x, top, place.textWidth, height);
             const qreal baseline = top + layout.metrics.rowPadding + ascent;
             const bool rightToLeft = regular.readsRightToLeft(value);
-            // Most values fit on their line as they are; only the others are wrapped.
-            if (!value.contains(QLatin1Char('\n'))) {
-                regular.shape(value, false, rightToLeft, composer.shaped);
-                if ((composer.shaped.right() - composer.shaped.left()) * ReportFonts::BodySize <= place.textWidth) {
-                    composer.place(ReportFonts::BodySize, cell, baseline, Qt::AlignLeft);
-                    continue;
-                }
+            // Most values fit on their line as they are (the layout found
+            // which); only the others are wrapped.
+            if (layout.fitsOneLine(row, column)) {
+                composer.draw(regular, ReportFonts::BodySize, value, false, cell, baseline, Qt::AlignLeft, rightToLeft);
+                continue;
             }
             const QList<TextLine> lines = wrapText(value, place.textWidth, place.maxLines, measure);
             for (qsizetype i = 0; i < lines.size(); ++i) {

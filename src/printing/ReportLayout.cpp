@@ -55,21 +55,26 @@ std::optional<ReportLayout> layoutReport(const ReportDefinition &definition, con
     // thread with a measure of its own where the measure asks for that.
     const qsizetype rowCount = rows.rowCount();
     layout.rowLines.resize(size_t(rowCount), 1);
+    layout.longValues.resize(size_t(rowCount), 0);
     // In the order the rows were read, which is that of the file they are kept in.
     const auto measureRows = [&](const TextMeasure &measure, qsizetype from, qsizetype to) {
         std::vector<QString> cells;
         rows.readAppended(from, to, cells, [&](qsizetype row) {
             qsizetype lines = 1;
+            quint32 longValues = 0;
             for (int column = 0; column < layout.columns.size(); ++column) {
                 const ReportColumnPlace &place = layout.columns[column];
                 const QString &cell = cells[size_t(column)];
                 // Every value is measured (it may bring a taller face), but only
                 // those that do not fit on one line are wrapped.
                 const bool oneLine = !cell.contains(QLatin1Char('\n')) && measure.advance(cell) <= place.textWidth;
+                if (!oneLine && column < ReportLayout::MarkedColumns)
+                    longValues |= 1u << column;
                 if (place.maxLines > 1 && !oneLine)
                     lines = std::max(lines, wrapText(cell, place.textWidth, place.maxLines, measure).size());
             }
             layout.rowLines[size_t(row)] = quint8(lines);
+            layout.longValues[size_t(row)] = longValues;
         });
     };
     std::vector<std::unique_ptr<TextMeasure>> copies;

@@ -54,7 +54,16 @@ struct ReportLayout
     ReportMetrics metrics;
     QList<ReportColumnPlace> columns;
     std::vector<quint8> rowLines;
+    // For each row, a bit for each of its first 32 columns whose value
+    // does not fit on one line as it is (it is wrapped or cut short).
+    std::vector<quint32> longValues;
     QList<ReportPage> pages;
+
+    static constexpr int MarkedColumns = 32;
+    bool fitsOneLine(qsizetype row, int column) const
+    {
+        return column < MarkedColumns && !(longValues[size_t(row)] >> column & 1);
+    }
 
     qreal bodyTop() const { return metrics.headerHeight + metrics.headingsHeight; }
     qreal bodyHeight() const { return area.height() - bodyTop() - metrics.footerHeight; }
