@@ -1132,6 +1132,15 @@ private Q_SLOTS:
             QCOMPARE(cells[0], values[stored % values.size()]);
             QCOMPARE(cells[1], QString::number(stored));
         }
+        // And in the order they were appended, each with its place in the report.
+        int next = 5;
+        rows.readAppended(5, count, cells, [&](qsizetype row) {
+            QCOMPARE(row, count - 1 - next);
+            QCOMPARE(cells[0], values[next % values.size()]);
+            QCOMPARE(cells[1], QString::number(next));
+            ++next;
+        });
+        QCOMPARE(next, count);
         QVERIFY(rows.error().isEmpty());
     }
 };

@@ -99,7 +99,11 @@ struct Operators
 {
     std::string text;
 
-    void append(const char *literal) { text.append(literal); }
+    template<size_t N>
+    void append(const char (&literal)[N])
+    {
+        text.append(literal, N - 1);
+    }
     void append(const char *data, size_t size) { text.append(data, size); }
     void append(char c) { text.push_back(c); }
     void append(const QByteArray &bytes) { text.append(bytes.constData(), size_t(bytes.size())); }
@@ -626,8 +630,10 @@ PrintResult ReportPdf::write(const ReportDocument &document, const QString &path
     };
     std::vector<std::unique_ptr<Lane>> lanes;
     const int laneCount = std::clamp(QThread::idealThreadCount(), 1, MaxLanes);
-    for (int i = 0; i < laneCount; ++i)
-        lanes.push_back(std::make_unique<Lane>(Lane{*report.fonts, PdfCanvas(origin, page.height()), Deflater(Compression::Fast)}));
+    for (int i = 0; i < laneCount; ++i) {
+        lanes.push_back(
+            std::make_unique<Lane>(Lane{*report.fonts, PdfCanvas(origin, page.height()), Deflater(Compression::Fast)}));
+    }
     std::vector<QByteArray> batch(PagesInBatch);
     const int pages = document.pageCount();
     QByteArray kids;

@@ -13,7 +13,8 @@ class ReportProgress;
 // text reads back from the file as it is stored: glyphs that stand for one
 // character each tell it through the font's ToUnicode map, any other line
 // (ligatures, conjuncts, Arabic, right-to-left order) carries its text
-// along as ActualText. Pages are composed and written one at a time.
+// along as ActualText. Pages are composed and compressed on every core, a
+// few dozen at a time, and written in order.
 class ReportPdf
 {
     Q_DECLARE_TR_FUNCTIONS(ReportPdf)

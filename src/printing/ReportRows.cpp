@@ -100,15 +100,7 @@ void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
         // Pages may be composed on several threads at once: a buffer each.
         thread_local QByteArray buffer;
         buffer.resize(end - start);
-        qint64 got = 0;
-        while (got < buffer.size()) {
-            const ssize_t n = ::pread(int(m_file.handle()), buffer.data() + got, size_t(buffer.size() - got),
-                                      off_t(start + got));
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        if (got < buffer.size()) {
+        if (!readFile(start, buffer.data(), buffer.size())) {
             for (QString &cell : cells)
                 cell.clear();
             return;
@@ -135,17 +127,10 @@ void ReportRows::readAppended(qsizetype from, qsizetype to, std::vector<QString>
             at = m_pending.constData() + (start - m_written);
         } else {
             piece.resize(end - start);
-            qint64 got = 0;
             // The piece may reach into the rows not yet in the file.
             const qint64 inFile = std::min(end, m_written) - start;
-            while (got < inFile) {
-                const ssize_t n = ::pread(int(m_file.handle()), piece.data() + got, size_t(inFile - got), off_t(start + got));
-                if (n <= 0)
-                    break;
-                got += n;
-            }
-            if (got < inFile)
-                piece.fill('\0');
+            if (!readFile(start, piece.data(), inFile))
+                piece.fill('\0'); // rows of empty cells
             else if (end > m_written)
                 std::memcpy(piece.data() + inFile, m_pending.constData(), size_t(end - m_written));
             at = piece.constData();
@@ -156,6 +141,18 @@ void ReportRows::readAppended(qsizetype from, qsizetype to, std::vector<QString>
         }
         first = last;
     }
+}
+
+bool ReportRows::readFile(qint64 start, char *into, qint64 size) const
+{
+    qint64 got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(int(m_file.handle()), into + got, size_t(size - got), off_t(start + got));
+        if (n <= 0)
+            return false;
+        got += n;
+    }
+    return true;
 }
 
 void ReportRows::decodeCells(const char *&at, std::vector<QString> &cells)

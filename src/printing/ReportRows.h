@@ -41,6 +41,8 @@ public:
 
 private:
     void flush();
+    // `size` bytes of the file from `start`, on any thread; false when they cannot be read.
+    bool readFile(qint64 start, char *into, qint64 size) const;
     // The cells of the row at `at`, which is moved past it.
     static void decodeCells(const char *&at, std::vector<QString> &cells);
 
