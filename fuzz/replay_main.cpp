@@ -3,12 +3,13 @@
 // (bytes flipped, cut, repeated, and pieces of criteria put in). A quick
 // check in every run of the test suite; long runs use the libFuzzer build.
 //
-//   fuzz_find_replay <corpus folder> [number of made inputs] [seed]
+//   fuzz_find_replay <corpus folder> [number of made inputs] [seed]   (and so fuzz_cff_replay)
 
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdint>
 #include <cstdio>
@@ -102,7 +103,8 @@ int main(int argc, char **argv)
         else
             pool[random() % pool.size()] = input;
     }
-    std::printf("fuzz_find: %zu corpus inputs and %ld made ones in %.1f s, all held\n", fromCorpus, made,
+    std::printf("%s: %zu corpus inputs and %ld made ones in %.1f s, all held\n",
+                QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toLocal8Bit().constData(), fromCorpus, made,
                 double(elapsed.elapsed()) / 1000);
     return 0;
 }

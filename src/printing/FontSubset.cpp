@@ -72,7 +72,7 @@ QByteArray fontFile(const QRawFont &face)
 std::vector<std::pair<qsizetype, qsizetype>> cffIndex(QByteArrayView cff, qsizetype at)
 {
     std::vector<std::pair<qsizetype, qsizetype>> items;
-    if (at + 2 > cff.size())
+    if (at < 0 || at + 2 > cff.size())
         return items;
     const quint16 count = qFromBigEndian<quint16>(cff.data() + at);
     if (count == 0 || at + 3 > cff.size())
