@@ -23,14 +23,14 @@
 // each size to the one ten times smaller.
 
 #include "contacts/ContactRecord.h"
-#include "printing/Report.h"
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
-#include "printing/ReportDocument.h"
-#include "printing/ReportEngine.h"
-#include "printing/ReportPdf.h"
-#include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
+#include "report/Report.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportDocument.h"
+#include "report/ReportEngine.h"
+#include "report/ReportPdf.h"
+#include "report/ReportQuery.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Printer.h"
 

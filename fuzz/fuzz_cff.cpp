@@ -3,7 +3,7 @@
 // What must hold for every input: nothing is read or written outside it,
 // and it keeps its size.
 
-#include "printing/FontSubset.h"
+#include "report/FontSubset.h"
 
 #include <QByteArray>
 

@@ -4,7 +4,9 @@
 // An input is one flags byte and a text:
 //   bit 0  the text is raw UTF-16 (which may hold half a surrogate pair),
 //          else UTF-8;
-//   bit 1  the text is also stored as a contact's name, found, and deleted.
+//   bit 1  the text is also stored as a contact's name, found, and deleted;
+//   bit 2  the bytes are also stored as a name by another program, as text
+//          (bit 3: as a BLOB), found by the text they show, and deleted.
 //
 // What must hold for every text, checked here and aborting when broken:
 //  - the parser accepts it or says why, and what it accepted quotes back to
@@ -16,16 +18,23 @@
 //    name matches (none, and the view stays, when no name matches);
 //  - a stored text is read back unchanged and found by itself, or refused
 //    with a reason when it cannot be stored unchanged; the table then holds
-//    what it held before.
+//    what it held before;
+//  - bytes stored by another program fold alike whether read as UTF-8 or as
+//    the text they show, are read back exactly, are found by that text,
+//    and are deleted by the store.
 
 #include "contacts/FindCriterion.h"
 #include "contacts/NameKey.h"
 #include "contacts/Recordset.h"
+#include "contacts/SqliteStatement.h"
 #include "maintenance/FindByName.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -58,7 +67,9 @@ struct Fixture
         for (const char *name : StoredNames)
             add(QString::fromUtf8(name));
         add(QStringLiteral("nul") + QChar(0) + QStringLiteral("inside"));
+        sqlite3_open(QFile::encodeName(path).constData(), &otherProgram);
     }
+    ~Fixture() { sqlite3_close(otherProgram); }
 
     qint64 add(const QString &name)
     {
@@ -86,10 +97,30 @@ struct Fixture
         return std::nullopt;
     }
 
+    // Another program's row: its id, or 0 when SQLite refused it.
+    qint64 addAsOtherProgram(QByteArrayView bytes, bool asBlob)
+    {
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(otherProgram, "INSERT INTO Table1(\"Name\", \"Address\") VALUES (?1, 'elsewhere')", -1,
+                           &insert, nullptr);
+        if (asBlob)
+            sqlite3_bind_blob(insert, 1, bytes.data() ? bytes.data() : "", int(bytes.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_text(insert, 1, bytes.data() ? bytes.data() : "", int(bytes.size()), SQLITE_TRANSIENT);
+        const bool added = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_finalize(insert);
+        if (!added)
+            return 0;
+        const qint64 id = sqlite3_last_insert_rowid(otherProgram);
+        names[id] = textFromUtf8(bytes);
+        return id;
+    }
+
     QTemporaryDir dir;
     Recordset records;
     std::map<qint64, QString> names;
     QString refusal; // why add() could not store its last name
+    sqlite3 *otherProgram = nullptr;
 };
 
 std::unique_ptr<QCoreApplication> application;
@@ -199,6 +230,25 @@ void checkStored(const QString &text)
     fixture->names.erase(id);
 }
 
+void checkStoredByOtherProgram(QByteArrayView bytes, bool asBlob)
+{
+    const QString shown = textFromUtf8(bytes);
+    QByteArray key;
+    nameKeyUtf8(bytes, key);
+    CHECK(key == nameKey(shown).toUtf8(), shown);
+
+    Recordset &records = fixture->records;
+    const qint64 id = fixture->addAsOtherProgram(bytes, asBlob);
+    CHECK(id != 0, shown);
+    CHECK(records.setBookmark(id), shown);
+    const StoredValue &name = records.currentRecord()[0];
+    CHECK(name.type() == (asBlob ? StoredValue::Type::Blob : StoredValue::Type::Text) && name.bytes() == bytes, shown);
+    CHECK(records.FindFirst(FindByName::criterion(QStringLiteral("name= "), shown)), shown);
+    CHECK(!records.NoMatch() && records.Bookmark() == fixture->firstNamed(shown), shown);
+    CHECK(records.setBookmark(id) && records.Delete(), shown);
+    fixture->names.erase(id);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -222,5 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkFind(text);
     if (flags & 2)
         checkStored(text);
+    if (flags & 4)
+        checkStoredByOtherProgram(QByteArrayView(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1)), flags & 8);
     return 0;
 }

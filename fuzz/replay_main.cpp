@@ -1,9 +1,10 @@
-// Runs the fuzz target without libFuzzer, with any compiler: over every file
-// of the seed corpus, then over inputs made from them by random changes
-// (bytes flipped, cut, repeated, and pieces of criteria put in). A quick
-// check in every run of the test suite; long runs use the libFuzzer build.
+// Runs a fuzz target without libFuzzer, with any compiler: over every file
+// of its seed corpus, then over inputs made from them by random changes
+// (bytes flipped, cut, repeated, and pieces of its dictionary put in). A
+// quick check in every run of the test suite; long runs use the libFuzzer
+// build.
 //
-//   fuzz_find_replay <corpus folder> [number of made inputs] [seed]   (and so fuzz_cff_replay)
+//   <target>_replay <corpus folder> <dictionary> [number of made inputs] [seed]
 
 #include <QByteArray>
 #include <QDir>
@@ -21,13 +22,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
 
-const QByteArray Pieces[] = {
-    "'", "''", "=", "= '", " ", "[", "]", "name", "Name", "NAME", "Office address", "phone number", "\\", "%",
-    "_", QByteArray("\0", 1), "\t", "\xc3\xa9", "E\xcc\x81", "\xc3\x9f", "\xf0\x9f\x98\x80", "\xe2\x80\xae",
-    "\xef\xbb\xbf", "\xed\xa0\x80", "\xff", "O'Brien", " OR 1=1 --",
-};
+// The values of a libFuzzer dictionary: lines name="value" (the name may
+// be left out) with \\, \" and \xNN escapes; # begins a comment.
+std::vector<QByteArray> readDictionary(const QString &path)
+{
+    std::vector<QByteArray> pieces;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return pieces;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        const qsizetype open = line.indexOf('"');
+        if (line.startsWith('#') || open < 0 || !line.endsWith('"') || line.size() - open < 2)
+            continue;
+        const QByteArray quoted = line.mid(open + 1, line.size() - open - 2);
+        QByteArray piece;
+        for (qsizetype i = 0; i < quoted.size(); ++i) {
+            if (quoted[i] != '\\' || i + 1 == quoted.size()) {
+                piece += quoted[i];
+            } else if (quoted[i + 1] == 'x' && i + 3 < quoted.size()) {
+                piece += char(quoted.mid(i + 2, 2).toInt(nullptr, 16));
+                i += 3;
+            } else {
+                piece += quoted[++i];
+            }
+        }
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
 
-QByteArray changed(QByteArray input, std::mt19937_64 &random)
+QByteArray changed(QByteArray input, const std::vector<QByteArray> &pieces, std::mt19937_64 &random)
 {
     const auto below = [&random](qsizetype n) { return n <= 0 ? 0 : qsizetype(random() % quint64(n)); };
     const int changes = 1 + int(random() % 4);
@@ -39,7 +64,8 @@ QByteArray changed(QByteArray input, std::mt19937_64 &random)
                 input[below(input.size())] ^= char(1 << (random() % 8));
             break;
         case 1:
-            input.insert(at, Pieces[below(std::size(Pieces))]);
+            if (!pieces.empty())
+                input.insert(at, pieces[below(qsizetype(pieces.size()))]);
             break;
         case 2:
             input.remove(at, below(8));
@@ -49,7 +75,7 @@ QByteArray changed(QByteArray input, std::mt19937_64 &random)
             break;
         case 4:
             if (!input.isEmpty())
-                input[0] = char(random() % 4); // the flags byte
+                input[0] = char(random() % 4); // a small first byte: the flags of some targets
             break;
         default:
             input.insert(at, char(random() % 256));
@@ -68,14 +94,20 @@ int run(const QByteArray &input)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <corpus folder> [number of made inputs] [seed]\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <corpus folder> <dictionary> [number of made inputs] [seed]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const long made = argc > 2 ? std::atol(argv[2]) : 5000;
-    const unsigned long seed = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1;
+    const std::vector<QByteArray> pieces = readDictionary(QString::fromLocal8Bit(argv[2]));
+    const long made = argc > 3 ? std::atol(argv[3]) : 5000;
+    const unsigned long seed = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 1;
+    const QString target = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
     LLVMFuzzerInitialize(&argc, &argv);
+    if (pieces.empty()) {
+        std::fprintf(stderr, "no pieces in the dictionary %s\n", argv[2]);
+        return 2;
+    }
 
     QElapsedTimer elapsed;
     elapsed.start();
@@ -96,15 +128,14 @@ int main(int argc, char **argv)
 
     std::mt19937_64 random(seed);
     for (long i = 0; i < made; ++i) {
-        QByteArray input = changed(pool[random() % pool.size()], random);
+        QByteArray input = changed(pool[random() % pool.size()], pieces, random);
         run(input);
         if (pool.size() < 2000)
             pool.push_back(input);
         else
             pool[random() % pool.size()] = input;
     }
-    std::printf("%s: %zu corpus inputs and %ld made ones in %.1f s, all held\n",
-                QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toLocal8Bit().constData(), fromCorpus, made,
+    std::printf("%s: %zu corpus inputs and %ld made ones in %.1f s, all held\n", qPrintable(target), fromCorpus, made,
                 double(elapsed.elapsed()) / 1000);
     return 0;
 }

@@ -2,14 +2,17 @@
 # Starts Merivo under a virtual X server over a few invented contacts, walks
 # through every window with real keyboard input and saves a picture of each
 # in docs/, with a sample report as a PDF file. There is no printer here, so
-# printing the card takes the "save it as a PDF file instead" path.
+# printing the card takes the "save it as a PDF file instead" path. A second
+# run under a dark desktop colour scheme (qt6ct's "darker") adds the Add &
+# Delete form and the card as printed from it.
 # Needs the packages of scripts/install-deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build test
 
 data=$(mktemp -d)
 out=$(mktemp -d)
+dark=$(mktemp -d)
 build=${1:-build-shots}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMERIVO_BUILD_TESTS=OFF -DMERIVO_BUILD_BENCH=OFF \
       -DMERIVO_DATA_DIR="$data" >/dev/null
@@ -37,19 +40,25 @@ INSERT INTO Table1 VALUES
  ('Jonas Weiß', 'Straße des 17. Juni 4, 10623 Berlin', '+49 30 0000000', 'Project Lead',
   'Weiß GmbH, Friedrichstraße 100, 10117 Berlin', '+49 30 0000001', 'jonas.weiss@example.de', 'example.de/weiss'),
  ('alice Ng', '88 Orchard Road #05-01, Singapore 238839', '+65 6000 0000', 'Sales', 'Ng Trading, Singapore',
-  '+65 6000 0001', 'alice.ng@example.sg', 'example.sg');
+  '+65 6000 0001', 'alice.ng@example.sg', 'example.sg'),
+ ('山田 太郎', '東京都千代田区丸の内1-1', '+81 3 0000 0000', 'Manager', '山田商事, 東京', '+81 3 0000 0001',
+  'taro@example.jp', 'example.jp/yamada'),
+ ('محمد العلي', 'شارع الملك فهد 12، الرياض', '+966 11 000 0000', 'Partner', 'العلي للتجارة، الرياض',
+  '+966 11 000 0001', 'mohammed@example.sa', 'example.sa'),
+ ('अनीता शर्मा', '12 मॉल रोड, शिमला', '+91 177 000 0000', 'Designer', 'शर्मा डिज़ाइन, शिमला', '+91 177 000 0001',
+  'anita@example.in', 'example.in');
 SQL
 
-export DISPLAY=:96
+# A free display of our own.
+for n in $(seq 90 119); do
+  [ -e "/tmp/.X$n-lock" ] || { export DISPLAY=":$n"; break; }
+done
 Xvfb "$DISPLAY" -screen 0 1280x900x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -rf "$data" "$out"' EXIT
+trap 'kill $xvfb 2>/dev/null; rm -rf "$data" "$out" "$dark"' EXIT
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1
-
-"$build/src/merivo" &
-app=$!
 
 wait_for() { # window title (a regular expression)
   for _ in $(seq 150); do
@@ -64,7 +73,7 @@ activate() { # window title (a regular expression)
   sleep 0.5
   echo "$id"
 }
-shot() { # window title, file
+shot() { # window title, file: the window with its frame
   local id; id=$(activate "$1")
   import -window root -crop "$(xwininfo -id "$id" -frame | awk '/Width:/{w=$2}/Height:/{h=$2}/Absolute upper-left X:/{x=$4}/Absolute upper-left Y:/{y=$4}END{print w+8"x"h+40"+"x-4"+"y-32}')" "docs/$2"
 }
@@ -76,12 +85,29 @@ save_pdf() { # dialog title, path
   xdotool type --delay 10 "$2"
   key Return
 }
+log_in() {
+  wait_for '^Login$'
+  xdotool type --delay 20 "alice"
+  key Tab
+  xdotool type --delay 20 "qard"
+}
+
+# A dark desktop colour scheme, as qt6ct gives it to every Qt program.
+mkdir -p "$dark/qt6ct"
+printf '[Appearance]\ncolor_scheme_path=/usr/share/qt6ct/colors/darker.conf\ncustom_palette=true\nstyle=Fusion\n' \
+  > "$dark/qt6ct/qt6ct.conf"
+
+"$build/src/merivo" &
+app=$!
 
 mkdir -p docs
+# The login's notice for an empty name stands in its title bar.
 wait_for '^Login$'
-xdotool type --delay 20 "alice"
-key Tab
-xdotool type --delay 20 "qard"
+key Return
+wait_for '^Please enter login name$'
+shot '^Please enter login name$' login-empty-name.png
+key Return
+log_in
 shot '^Login$' login.png
 key Return
 wait_for '^Merivo$'
@@ -151,5 +177,38 @@ key Return
 
 cp "$out/sample-report.pdf" docs/sample-report.pdf
 test -s "$out/card.pdf" && echo "card saved as a PDF file: $(stat -c %s "$out/card.pdf") bytes"
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+
+# The same program under the dark colour scheme: the Add & Delete form, and
+# the card as printed, which stays dark on white.
+XDG_CONFIG_HOME="$dark" QT_QPA_PLATFORMTHEME=qt6ct "$build/src/merivo" &
+app=$!
+log_in
+key Return
+wait_for '^Merivo$'
+activate '^Merivo$' >/dev/null
+key alt+b; key a
+wait_for '^Add & Delete Record$'
+key Page_Down
+shot '^Add & Delete Record$' add-delete-record-dark.png
+key alt+x; wait_for '^Exit$'; key Return
+activate '^Merivo$' >/dev/null
+key alt+b; key p
+wait_for '^PrintRecord$'
+key Page_Down; key Page_Down; key Page_Down
+key Return
+wait_for ' - Print$'
+sleep 0.5
+key Return
+wait_for '^Print$'
+key Return
+save_pdf 'Save the card as PDF' "$out/card-dark.pdf"
+wait_for '^Print$'
+key Return
+sleep 0.5
+pdftoppm -png -r 96 -singlefile "$out/card-dark.pdf" "$out/card-dark"
+convert "$out/card-dark.png" -trim +repage -bordercolor white -border 24 -bordercolor '#c0c0c0' -border 1 \
+  docs/card-dark.png
 kill "$app" 2>/dev/null || true
 echo "saved: $(cd docs && ls)"

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
 build=build-valgrind
-tests=(contactsearch contactdatabase recordset datacontrol)
+tests=(contactsearch contactdatabase recordset columntypes datacontrol)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMERIVO_SANITIZE=OFF -DMERIVO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target "${tests[@]/#/tst_}" fuzz_find_replay
 
@@ -19,5 +19,5 @@ for t in "${tests[@]}"; do
   "${memcheck[@]}" "$build/tests/tst_$t" -silent
 done
 echo "== fuzz_find_replay"
-"${memcheck[@]}" "$build/fuzz/fuzz_find_replay" fuzz/corpus 300
+"${memcheck[@]}" "$build/fuzz/fuzz_find_replay" fuzz/corpus fuzz/find.dict 300
 echo "memcheck: no errors and no definite leaks"

@@ -1,5 +1,6 @@
+#include "contacts/DataFolder.h"
 #include "merivo_config.h"
-#include "printing/ReportDefinition.h"
+#include "report/ReportDefinition.h"
 #include "shell/DailyBackup.h"
 #include "shell/MerivoForms.h"
 #include "shell/Module1.h"
@@ -7,6 +8,7 @@
 #include "toolkit/Program.h"
 #include "toolkit/QtDialogs.h"
 #include "toolkit/QtPrinter.h"
+#include "toolkit/Translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,16 +17,24 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     // The name a window without a title shows, and the title of a message
     // box that is given none.
     QApplication::setApplicationName(QStringLiteral("Plimo"));
+    // Docks and software centres match the windows to the menu entry by this.
+    QApplication::setDesktopFileName(QStringLiteral(MERIVO_APP_ID));
     QApplication::setWindowIcon(Pictures::windowIcon());
     // The program decides itself when it has ended: hidden forms do not count.
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDialogs dialogs;
     QtPrinter printer;
-    Program program(dialogs, printer, QStringLiteral(MERIVO_DATA_DIR));
+    const QString dataDirectory = DataFolder::locate(QStringLiteral(MERIVO_DATA_DIR));
+    if (dataDirectory.isEmpty()) {
+        dialogs.messageBox(DataFolder::notFoundMessage(), MsgBox::OkOnly, std::nullopt);
+        return 1;
+    }
+    Program program(dialogs, printer, dataDirectory);
     Module1 module1;
     registerMerivoForms(program, module1);
     QObject::connect(&program, &Program::finished, &app, &QCoreApplication::quit);

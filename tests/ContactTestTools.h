@@ -3,6 +3,7 @@
 // Helpers shared by the contact store tests: the sqlite3 shell as an outside
 // program writing the same file, and file fingerprints.
 
+#include "contacts/NameKeyTables.h"
 #include "contacts/Recordset.h"
 
 #include <QCryptographicHash>
@@ -10,6 +11,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include <sqlite3.h>
+
+#include <set>
 
 struct ShellResult
 {
@@ -34,6 +39,27 @@ inline ShellResult sqliteShell(const QString &path, const QString &sql)
     return {shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1,
             QString::fromUtf8(shell.readAllStandardOutput()).trimmed(),
             QString::fromUtf8(shell.readAllStandardError()).trimmed()};
+}
+
+// Runs SQL on a file through SQLite's C interface, as another program
+// would; the file is made when missing. Empty when it went well, else why.
+inline QString execSql(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    char *error = nullptr;
+    sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    const QString why = error ? QString::fromUtf8(error) : QString();
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return why;
+}
+
+// Table1 as another program makes it: the eight fields, no declared types.
+inline QString untypedTableSql()
+{
+    return QStringLiteral("CREATE TABLE Table1(\"Name\", \"Address\", \"Phone Number\", \"Position\", "
+                          "\"Office address\", \"Office Phone Number\", \"Email Address\", \"Website Address\");");
 }
 
 inline QString sqlText(const QString &text)
@@ -79,4 +105,69 @@ inline bool addContact(Recordset &records, const QString &name)
     for (int i = 1; i < ContactFieldCount; ++i)
         records.setValue(static_cast<ContactField>(i), QStringLiteral("%1/%2").arg(name).arg(i));
     return records.Update();
+}
+
+// Every row of a query, exactly as stored.
+inline QList<QList<StoredValue>> storedRows(sqlite3 *db, const char *sql)
+{
+    QList<QList<StoredValue>> rows;
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        QList<StoredValue> row;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i)
+            row.append(StoredValue::fromColumn(statement, i));
+        rows.append(row);
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+// Every row of Table1 exactly as stored, in view order.
+inline QList<StoredRecord> storedRecords(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    QList<StoredRecord> records;
+    for (const QList<StoredValue> &row : storedRows(db, "SELECT * FROM Table1 ORDER BY rowid")) {
+        StoredRecord record;
+        std::copy(row.begin(), row.end(), record.begin());
+        records.append(record);
+    }
+    sqlite3_close(db);
+    return records;
+}
+
+// What is wrong with the name keys of a file whose keys are made: every
+// stored name that needs a variant has it unless it is pending, and every
+// variant belongs to a stored or pending name and has its key's hash. An
+// empty text when nothing is, or the keys are not made yet.
+inline QString nameKeyProblem(sqlite3 *db)
+{
+    NameKeyTables::State state;
+    if (NameKeyTables::readState(db, state) != SQLITE_OK || state != NameKeyTables::State::Current)
+        return QString();
+    const auto identity = [](const StoredValue &value) { return char(value.type()) + value.bytes(); };
+    std::set<QByteArray> pending;
+    for (const auto &row : storedRows(db, "SELECT name FROM merivo_name_pending"))
+        pending.insert(identity(row[0]));
+    std::set<QByteArray> stored;
+    std::set<std::pair<qint64, QByteArray>> variants;
+    for (const auto &row : storedRows(db, "SELECT hash, name FROM merivo_name_variant")) {
+        const std::optional<qint32> hash = NameKeyTables::variantHash(row[1]);
+        if (!hash || *hash != row[0].text().toLongLong())
+            return QStringLiteral("the variant %1 has a wrong hash").arg(row[1].text());
+        variants.insert({*hash, identity(row[1])});
+    }
+    for (const auto &row : storedRows(db, "SELECT DISTINCT \"Name\" FROM Table1")) {
+        stored.insert(identity(row[0]));
+        const std::optional<qint32> hash = NameKeyTables::variantHash(row[0]);
+        if (hash && !variants.count({*hash, identity(row[0])}) && !pending.count(identity(row[0])))
+            return QStringLiteral("the name %1 has no variant").arg(row[0].text());
+    }
+    for (const auto &[hash, name] : variants) {
+        if (!stored.count(name) && !pending.count(name))
+            return QStringLiteral("a variant of a name no longer stored is left: %1").arg(QString::fromUtf8(name.mid(1)));
+    }
+    return QString();
 }

@@ -17,22 +17,32 @@ quint64 mix(quint64 x)
     return x ^ (x >> 31);
 }
 
-ContactValues valuesFor(quint64 seed, int step)
+QString valueFor(quint64 seed, int step, int field, quint64 bits)
 {
     static const QStringList flavours = {
         QStringLiteral("O'Brien"), QStringLiteral("Émile Zoë"), QStringLiteral("ΣΊΣΥΦΟΣ"), QStringLiteral("שלום"),
         QStringLiteral("😀 emoji"), QStringLiteral("100% _done_"), QStringLiteral("back\\slash"), QStringLiteral("\ufeffbom"),
     };
-    ContactValues values;
-    quint64 bits = mix(seed * 1000003u + quint64(step));
-    for (int i = 0; i < ContactFieldCount; ++i) {
-        values[i] = QStringLiteral("%1 s%2 n%3 f%4").arg(flavours.at(int(bits % 8))).arg(seed).arg(step).arg(i);
-        bits = mix(bits);
-    }
+    QString value = QStringLiteral("%1 s%2 n%3 f%4").arg(flavours.at(int(bits % 8))).arg(seed).arg(step).arg(field);
     // Now and then a long address, so that one save writes many pages.
-    if (bits % 6 == 0)
-        values[fieldIndex(ContactField::Address)] += QString(4000 + int(bits % 40000), QChar(u'a' + int(bits % 26)));
-    return values;
+    if (field == fieldIndex(ContactField::Address) && (bits >> 8) % 6 == 0)
+        value += QString(4000 + int((bits >> 16) % 40000), QChar(u'a' + int(bits % 26)));
+    return value;
+}
+
+// Every field for an insert; for an update, some of them, so that the
+// others must stay exactly as they are.
+ContactChanges changesFor(quint64 seed, int step, bool all)
+{
+    ContactChanges changes;
+    quint64 bits = mix(seed * 1000003u + quint64(step));
+    const quint64 chosen = all ? 0xff : 1 + bits % 0xff;
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        bits = mix(bits);
+        if (chosen & (1u << i))
+            changes[i] = valueFor(seed, step, i, bits);
+    }
+    return changes;
 }
 
 } // namespace
@@ -50,16 +60,29 @@ Operation operation(quint64 seed, int step, const Contacts &before)
     if (op.kind != Kind::Insert)
         op.id = std::next(before.begin(), qint64((bits >> 8) % size))->first;
     if (op.kind != Kind::Remove)
-        op.values = valuesFor(seed, step);
+        op.changes = changesFor(seed, step, op.kind == Kind::Insert);
     return op;
 }
 
 void apply(const Operation &operation, qint64 id, Contacts &contacts)
 {
-    if (operation.kind == Kind::Remove)
+    if (operation.kind == Kind::Remove) {
         contacts.erase(id);
-    else
-        contacts[id] = operation.values;
+        return;
+    }
+    StoredRecord &record = contacts[id];
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        if (operation.changes[i])
+            record[i] = StoredValue::fromText(*operation.changes[i]);
+    }
+}
+
+ContactValues insertedValues(const Operation &operation)
+{
+    ContactValues values;
+    for (int i = 0; i < ContactFieldCount; ++i)
+        values[i] = operation.changes[i].value_or(QString());
+    return values;
 }
 
 } // namespace CrashWorkload

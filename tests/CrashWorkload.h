@@ -4,7 +4,7 @@
 // test that checks what a killed writer left behind: step n of a run
 // depends only on the run's seed, n, and the contacts stored before it.
 
-#include "contacts/ContactRecord.h"
+#include "contacts/StoredValue.h"
 
 #include <QtGlobal>
 
@@ -12,18 +12,19 @@
 
 namespace CrashWorkload {
 
-using Contacts = std::map<qint64, ContactValues>; // by row id
+using Contacts = std::map<qint64, StoredRecord>; // by row id, exactly as stored
 
 enum class Kind : char { Insert = 'i', Update = 'u', Remove = 'r' };
 
 struct Operation
 {
     Kind kind = Kind::Insert;
-    qint64 id = 0;        // the row changed or removed; for an insert, given by the store
-    ContactValues values; // what an insert or an update writes
+    qint64 id = 0;          // the row changed or removed; for an insert, given by the store
+    ContactChanges changes; // an insert sets every field, an update some
 };
 
 Operation operation(quint64 seed, int step, const Contacts &before);
 void apply(const Operation &operation, qint64 id, Contacts &contacts);
+ContactValues insertedValues(const Operation &operation);
 
 } // namespace CrashWorkload

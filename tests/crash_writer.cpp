@@ -76,14 +76,14 @@ int main(int argc, char **argv)
         qint64 id = op.id;
         switch (op.kind) {
         case Kind::Insert: {
-            const std::optional<qint64> inserted = store.insert(op.values);
+            const std::optional<qint64> inserted = store.insert(insertedValues(op));
             if (!inserted)
                 return failed("insert", store.lastError());
             id = *inserted;
             break;
         }
         case Kind::Update:
-            if (store.update(id, op.values, contacts.at(id)) != ContactStore::Change::Done)
+            if (store.update(id, op.changes, contacts.at(id)) != ContactStore::Change::Done)
                 return failed("update", store.lastError());
             break;
         case Kind::Remove:

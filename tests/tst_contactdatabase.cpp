@@ -184,11 +184,28 @@ private Q_SLOTS:
 
         // Keys that no longer fit the folding (an older version, or changed by
         // hand) are rebuilt.
-        QCOMPARE(sqliteShell(m_path, QStringLiteral("UPDATE merivo_name_variant SET key = 'zzz';"
+        QCOMPARE(sqliteShell(m_path, QStringLiteral("UPDATE merivo_name_variant SET hash = hash + 1;"
                                                     "UPDATE merivo_name_scheme SET version = 'older';")).errors,
                  QString());
         QVERIFY(records.open(m_path));
-        QVERIFY(finds(records, QStringLiteral("ann")));
+        QVERIFY(finds(records, QStringLiteral("σίσυφος")));
+
+        // So are those of an earlier Merivo, a key for every name.
+        records.close();
+        QCOMPARE(sqliteShell(m_path, QStringLiteral(
+                                         "DROP TABLE merivo_name_variant; DROP INDEX merivo_name_folded;"
+                                         "CREATE INDEX merivo_name_on_table1 ON Table1(\"Name\");"
+                                         "CREATE TABLE merivo_name_variant(name NOT NULL PRIMARY KEY, key TEXT NOT NULL) "
+                                         "WITHOUT ROWID;"
+                                         "UPDATE merivo_name_scheme SET version = 'name key 2, unicode 15';"))
+                     .errors,
+                 QString());
+        QVERIFY(records.open(m_path));
+        QVERIFY(finds(records, QStringLiteral("STRASSE")));
+        QCOMPARE(sqliteShell(m_path, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = "
+                                                    "'merivo_name_on_table1';"))
+                     .output,
+                 QStringLiteral("0"));
     }
 
     void dumpAndReloadKeepsFinding()

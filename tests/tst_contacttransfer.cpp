@@ -9,10 +9,13 @@
 #include "contacts/Recordset.h"
 #include "tool/ContactExport.h"
 #include "tool/ContactImport.h"
+#include "tool/Utf8Text.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +57,22 @@ QByteArray legacySignature()
 {
     return QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2028, '\0');
 }
+
+QByteArray inUtf16(const QString &text, QSysInfo::Endian endian, bool byteOrderMark)
+{
+    QByteArray bytes;
+    for (const QChar c : (byteOrderMark ? QString(QChar(0xFEFF)) : QString()) + text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xff);
+        bytes.append(endian == QSysInfo::LittleEndian ? low : high).append(endian == QSysInfo::LittleEndian ? high : low);
+    }
+    return bytes;
+}
+
+// Values as other programs store them: any bytes as text, a BLOB, a NUL
+// inside a text, a number.
+const char *const ForeignValues =
+    "INSERT INTO Table1 VALUES (CAST(X'4AE9726F6D65' AS TEXT), X'FF00FE', CAST(X'41004200' AS TEXT), 42, "
+    "'=HYPERLINK(\"http://x\")', '+49 30 1', '@home', '-5');";
 
 } // namespace
 
@@ -141,6 +160,25 @@ private Q_SLOTS:
             << csv + "\"Broken\"x,1\r\nLast,2\r\n" << QStringLiteral("line 52: text after the closing quote");
         QTest::newRow("CSV with a quote never closed") << csv + "\"Broken,1\r\nLast,2\r\n"
                                                        << QStringLiteral("a quoted field is not closed");
+        // No contact holds a NUL or a value of more than 1 MiB; an empty
+        // error: the file is imported.
+        const QByteArray mebibyte(ContactImport::MaxValueBytes, 'x');
+        QTest::newRow("CSV, NUL in a field") << QByteArray("Name,Address\r\nAnn,1\r\nBo,2 Wa") + '\0' + "y\r\n"
+                                              << QStringLiteral("line 3: a NUL character");
+        QTest::newRow("CSV in UTF-16, NUL in a field")
+            << inUtf16(QStringLiteral("Name\r\nAnn\r\nB") + QChar(0) + QStringLiteral("o\r\n"), QSysInfo::LittleEndian, true)
+            << QStringLiteral("line 3: a NUL character");
+        QTest::newRow("vCard, quoted-printable NUL")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+                          "FN:Bo\r\nTEL;HOME;ENCODING=QUOTED-PRINTABLE:1=002\r\nEND:VCARD\r\n")
+            << QStringLiteral("line 8: the field \"Phone Number\" would hold a NUL character");
+        QTest::newRow("CSV, a field of 1 MiB") << "Name,Address\r\nAnn," + mebibyte + "\r\n" << QString();
+        QTest::newRow("CSV, a field of 1 MiB and a byte")
+            << "Name,Address\r\nAnn,1\r\nBo,\"" + mebibyte + "\"\"\"\r\n"
+            << QStringLiteral("line 3: the field \"Address\" would hold 1048577 bytes");
+        QTest::newRow("vCard, a name of 1 MiB and a byte, folded")
+            << "BEGIN:VCARD\r\nVERSION:4.0\r\nTEL:1\r\nFN:" + mebibyte + "\r\n y\r\nEND:VCARD\r\n"
+            << QStringLiteral("line 4: the field \"Name\" would hold 1048577 bytes");
     }
 
     void aBrokenFileLeavesTheDatabaseAsItWas()
@@ -152,8 +190,13 @@ private Q_SLOTS:
         const QByteArray before = fileDigest(database);
 
         const QString message = importInto(database, contents);
+        if (error.isEmpty()) {
+            QCOMPARE(message, QString());
+            QCOMPARE(storedContacts(database).size(), 2);
+            return;
+        }
         QVERIFY2(message.contains(error), qPrintable(message));
-        QVERIFY(message.contains(QStringLiteral("nothing was imported")));
+        QVERIFY(message.endsWith(QStringLiteral("nothing was imported.")));
         QCOMPARE(fileDigest(database), before);
         QVERIFY(!QFileInfo::exists(database + QStringLiteral("-journal")));
     }
@@ -184,7 +227,7 @@ private Q_SLOTS:
         QCOMPARE(records.currentValues()[1], QStringLiteral("Paris")); // the first in view order
     }
 
-    void readsTheCsvOfOtherPrograms_data()
+    void readsTheFilesOfOtherPrograms_data()
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("contact");
@@ -225,9 +268,34 @@ private Q_SLOTS:
         QTest::newRow("Windows-1252 with semicolons")
             << QByteArray("Name;Address;Phone Number\r\nJos\xe9;Stra\xdf" "e 1;\x80 5\r\n")
             << QStringLiteral("José|Straße 1|€ 5|||||") << QString();
+        // Windows tools write UTF-16, also without a byte order mark.
+        const QString csv = QStringLiteral("Name,Address\r\nĐorđe Šćepanović,Ābeļu iela 1\r\n");
+        const QString card = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Đorđe Šćepanović\r\nADR:;;Ābeļu iela 1;;;;\r\n"
+                                            "END:VCARD\r\n");
+        const QString expected = QStringLiteral("Đorđe Šćepanović|Ābeļu iela 1||||||");
+        for (const auto endian : {QSysInfo::LittleEndian, QSysInfo::BigEndian}) {
+            const char *order = endian == QSysInfo::LittleEndian ? "little-endian" : "big-endian";
+            for (const bool mark : {true, false}) {
+                const char *withMark = mark ? "with" : "without";
+                QTest::addRow("CSV in UTF-16 %s, %s a byte order mark", order, withMark)
+                    << inUtf16(csv, endian, mark) << expected << QString();
+                QTest::addRow("vCard in UTF-16 %s, %s a byte order mark", order, withMark)
+                    << inUtf16(card, endian, mark) << expected << QString();
+            }
+        }
+        QTest::newRow("CSV in UTF-32 with its byte order mark")
+            << QByteArray("\xff\xfe\0\0", 4) + QByteArray(reinterpret_cast<const char *>(csv.toUcs4().constData()),
+                                                              csv.toUcs4().size() * 4)
+            << expected << QString();
+        // Typed groups numbered beyond what an int holds once ranked.
+        QTest::newRow("typed groups with huge numbers")
+            << QByteArray("Name,Phone 2147483647 - Type,Phone 2147483647 - Value,Phone 1 - Type,Phone 1 - Value,"
+                          "E-mail 99999999999 - Value\r\nAnn,Home,999,Home,111,a@x\r\n")
+            << QStringLiteral("Ann||111|||||")
+            << QStringLiteral("Phone 2147483647 - Type 1, Phone 2147483647 - Value 1, E-mail 99999999999 - Value 1");
     }
 
-    void readsTheCsvOfOtherPrograms()
+    void readsTheFilesOfOtherPrograms()
     {
         QFETCH(QByteArray, contents);
         QFETCH(QString, contact);
@@ -237,6 +305,82 @@ private Q_SLOTS:
         QCOMPARE(importInto(database, contents, &report), QString());
         QCOMPARE(joinedRows(storedContacts(database)), QStringList{contact});
         QCOMPARE(notKeptText(report), notKept);
+    }
+
+    void importsAMerivoDatabaseLikeAnyOtherSource()
+    {
+        const QString database = freshPath(QStringLiteral("db2.mdb"));
+        QVERIFY(storeContacts(database, {contact({QStringLiteral("Ann"), QStringLiteral("1 Way")})}));
+        const QString other = freshPath(QStringLiteral("theirs.mdb"));
+        QVERIFY(storeContacts(other, {contact({QStringLiteral("Ann"), QStringLiteral("1 Way")}),
+                                      contact({QStringLiteral("Bo"), QStringLiteral("2 Way")}), contact({QString()})}));
+        QCOMPARE(sqliteShell(other, QString::fromLatin1(ForeignValues)).exitCode, 0);
+
+        ContactImport import;
+        QVERIFY2(import.run(other, database), qPrintable(import.lastError()));
+        QCOMPARE(import.report().added, 2);
+        QCOMPARE(import.report().duplicates, 1);
+        QCOMPARE(import.report().withoutName, 1);
+        QCOMPARE(import.report().converted, 3);
+        const QStringList lines = import.report().lines(other, database);
+        QVERIFY2(lines.last().contains(QStringLiteral("merivo-tool restore %1").arg(other)), qPrintable(lines.join(u'\n')));
+        const ContactList rows = storedContacts(database);
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(joinedFields(rows[2]).startsWith(QStringLiteral("Jérome|ÿ\uFFFDþ|A\uFFFDB\uFFFD|42|")));
+
+        // The database itself, under any name, is refused, not doubled.
+        const QString hardLink = freshPath(QStringLiteral("same.mdb"));
+        QCOMPARE(::link(QFile::encodeName(database).constData(), QFile::encodeName(hardLink).constData()), 0);
+        const QByteArray before = fileDigest(database);
+        for (const QString &same : {database, hardLink}) {
+            QVERIFY(!import.run(same, database));
+            QVERIFY2(import.lastError().contains(QStringLiteral("is the same file as the contact database")),
+                     qPrintable(import.lastError()));
+        }
+        QCOMPARE(fileDigest(database), before);
+    }
+
+    void exportsAreValidUtf8WhateverIsStored_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("vCard") << int(ContactExport::Format::VCard4);
+        QTest::newRow("CSV") << int(ContactExport::Format::Csv);
+    }
+
+    void exportsAreValidUtf8WhateverIsStored()
+    {
+        QFETCH(int, format);
+        const QString source = freshPath(QStringLiteral("foreign.mdb"));
+        QVERIFY(storeContacts(source, {contact({QStringLiteral("Ann")})}));
+        QCOMPARE(sqliteShell(source, QString::fromLatin1(ForeignValues)).exitCode, 0);
+
+        QBuffer exported;
+        exported.open(QIODevice::WriteOnly);
+        ContactExport exporter;
+        QVERIFY2(exporter.run(source, ContactExport::Format(format), exported), qPrintable(exporter.lastError()));
+        QCOMPARE(exporter.converted(), 3);
+        QVERIFY(Utf8Text::isClean(exported.data()));
+        // and it reads back as UTF-8, not as Windows-1252
+        const QString target = freshPath(QStringLiteral("back.mdb"));
+        QCOMPARE(importInto(target, exported.data()), QString());
+        QVERIFY(joinedFields(storedContacts(target).last()).startsWith(QStringLiteral("Jérome|ÿ\uFFFDþ|A\uFFFDB\uFFFD|42|")));
+    }
+
+    void spreadsheetSafeCsvMakesFormulasText()
+    {
+        const QString source = freshPath(QStringLiteral("formulas.mdb"));
+        QVERIFY(storeContacts(source, {contact({QStringLiteral("Ann"), QStringLiteral("\tx"), QStringLiteral("\ry"),
+                                                QStringLiteral("a=b")})}));
+        QCOMPARE(sqliteShell(source, QString::fromLatin1(ForeignValues)).exitCode, 0);
+        QBuffer exported;
+        exported.open(QIODevice::WriteOnly);
+        ContactExport exporter;
+        exporter.setSpreadsheetSafe(true);
+        QVERIFY(exporter.run(source, ContactExport::Format::Csv, exported));
+        QCOMPARE(exporter.madeInert(), 6);
+        const QList<QByteArray> lines = exported.data().split('\n');
+        QCOMPARE(lines[1], QByteArray("Ann,'\tx,\"'\ry\",a=b,,,,\r"));
+        QVERIFY2(lines[2].endsWith(",\"'=HYPERLINK(\"\"http://x\"\")\",'+49 30 1,'@home,'-5\r"), lines[2].constData());
     }
 
     void refusesACsvWithoutANameColumn()
@@ -277,6 +421,15 @@ private Q_SLOTS:
         QVERIFY2(message.contains(QStringLiteral("mdb-export could not read the contact table Table1"))
                      && message.contains(QStringLiteral("File is not a valid Access database")),
                  qPrintable(message));
+        QCOMPARE(fileDigest(database), before);
+
+        // An mdb-export that hangs is stopped, and said to hang.
+        QVERIFY(writeFile(script, "#!/bin/sh\nexec sleep 60\n"));
+        ContactImport import;
+        import.setHelperTimeout(300);
+        QVERIFY(!import.run(legacy, database));
+        QVERIFY2(import.lastError().contains(QStringLiteral("mdb-export wrote nothing for 0.3 seconds")),
+                 qPrintable(import.lastError()));
         QCOMPARE(fileDigest(database), before);
     }
 

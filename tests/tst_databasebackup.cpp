@@ -6,15 +6,21 @@
 
 #include "contacts/DatabaseBackup.h"
 #include "contacts/Recordset.h"
+#include "files/AtomicFile.h"
 #include "shell/DailyBackup.h"
 #include "tool/DatabaseCheck.h"
 #include "tool/MerivoTool.h"
 
 #include <QBuffer>
-
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +40,29 @@ ContactList numbered(const QString &prefix, int count)
     return contacts;
 }
 
+struct ToolRun
+{
+    int status = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+
+ToolRun runTool(const QString &database, const QStringList &arguments)
+{
+    QBuffer out, errors;
+    out.open(QIODevice::WriteOnly);
+    errors.open(QIODevice::WriteOnly);
+    const int status = MerivoTool(out, errors, database).run(arguments);
+    return {status, out.data(), errors.data()};
+}
+
+// Readable and writable by its owner alone (a folder: usable by its owner alone).
+bool isOwnerOnly(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & 077) == 0;
+}
+
 // Overwrites bytes in the middle of the file, where the rows are.
 bool damage(const QString &path)
 {
@@ -42,6 +71,26 @@ bool damage(const QString &path)
         return false;
     file.seek(file.size() / 2);
     return file.write(QByteArray(4096, '\x5a')) == 4096;
+}
+
+// Breaks the free space of every other page of rows: the kind of damage
+// that SQLite's integrity check lists page by page.
+bool damageFreeSpace(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+    int damaged = 0;
+    for (qsizetype page = 2; (page + 1) * pageSize <= bytes.size(); page += 2) {
+        if (bytes[page * pageSize] != 0x0d) // a leaf page of a table
+            continue;
+        bytes.replace(page * pageSize + 5, 2, "\x00\x10", 2);
+        bytes.replace(page * pageSize + 8, 4, "\xff\xff\xff\xff", 4);
+        ++damaged;
+    }
+    return damaged > 1 && file.seek(0) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -101,6 +150,9 @@ private Q_SLOTS:
         QTest::newRow("damaged pages") << QStringLiteral("damaged") << QStringLiteral("is damaged");
         QTest::newRow("SQLite file of another program") << QStringLiteral("foreign") << QStringLiteral("no table Table1");
         QTest::newRow("no such file") << QStringLiteral("missing") << QStringLiteral("no contact database");
+        // The database itself, which a copy would have to lock against itself.
+        for (const char *kind : {"hard link", "symbolic link", "another spelling"})
+            QTest::newRow(kind) << QString::fromLatin1(kind) << QStringLiteral("is the same file as the contact database");
     }
 
     void restoreRefusesABadCopyAndKeepsTheCurrentFile()
@@ -108,25 +160,29 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, saying);
         QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Current"), 5)));
-        const QString copy = QFileInfo(m_database).absolutePath() + QStringLiteral("/copy.mdb");
+        QString copy = QFileInfo(m_database).absolutePath() + QStringLiteral("/copy.mdb");
         if (kind == QLatin1String("damaged")) {
             QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 400)));
             QVERIFY(damage(copy));
         } else if (kind == QLatin1String("foreign")) {
             QCOMPARE(sqliteShell(copy, QStringLiteral("CREATE TABLE notes(text);")).exitCode, 0);
+        } else if (kind == QLatin1String("hard link")) {
+            QCOMPARE(::link(QFile::encodeName(m_database).constData(), QFile::encodeName(copy).constData()), 0);
+        } else if (kind == QLatin1String("symbolic link")) {
+            QVERIFY(QFile::link(m_database, copy));
+        } else if (kind == QLatin1String("another spelling")) {
+            const QFileInfo database(m_database);
+            copy = database.absolutePath() + QStringLiteral("/../") + database.dir().dirName()
+                + QStringLiteral("/./db2.mdb");
         }
         const QByteArray before = fileDigest(m_database);
 
-        QString problem;
-        QVERIFY(!DatabaseBackup::verify(copy, &problem));
-        QVERIFY2(problem.contains(saying), qPrintable(problem));
-        // The command refuses before it touches anything.
-        QBuffer out, errors;
-        out.open(QIODevice::WriteOnly);
-        errors.open(QIODevice::WriteOnly);
-        QCOMPARE(MerivoTool(out, errors, m_database).run({QStringLiteral("restore"), copy}), int(MerivoTool::Failure));
-        QVERIFY(errors.data().startsWith("merivo-tool: Not restored: "));
-        QCOMPARE(errors.data().count('\n'), 1);
+        // The command refuses, naming the cause, before it touches anything.
+        const ToolRun run = runTool(m_database, {QStringLiteral("restore"), copy});
+        QCOMPARE(run.status, int(MerivoTool::Failure));
+        QVERIFY(run.errors.startsWith("merivo-tool: Not restored: "));
+        QVERIFY2(run.errors.contains(saying.toUtf8()), run.errors.constData());
+        QCOMPARE(run.errors.count('\n'), 1);
         QCOMPARE(fileDigest(m_database), before);
         QVERIFY(!QFileInfo::exists(DatabaseBackup::backupFolder(m_database)));
     }
@@ -139,10 +195,7 @@ private Q_SLOTS:
         Recordset records;
         QVERIFY(records.open(m_database));
 
-        QBuffer out, errors;
-        out.open(QIODevice::WriteOnly);
-        errors.open(QIODevice::WriteOnly);
-        QCOMPARE(MerivoTool(out, errors, m_database).run({QStringLiteral("restore"), copy}), int(MerivoTool::Success));
+        QCOMPARE(runTool(m_database, {QStringLiteral("restore"), copy}).status, int(MerivoTool::Success));
         QCOMPARE(names(storedContacts(m_database)),
                  (QStringList{QStringLiteral("Copy 0"), QStringLiteral("Copy 1"), QStringLiteral("Copy 2")}));
         // The open store reads the restored rows and can find them by name.
@@ -166,35 +219,140 @@ private Q_SLOTS:
         const QString copy = m_dir.filePath(QStringLiteral("good2.mdb"));
         QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 2)));
 
-        QBuffer out, errors;
-        out.open(QIODevice::WriteOnly);
-        errors.open(QIODevice::WriteOnly);
-        QCOMPARE(MerivoTool(out, errors, m_database).run({QStringLiteral("restore"), copy}), int(MerivoTool::Success));
+        QCOMPARE(runTool(m_database, {QStringLiteral("restore"), copy}).status, int(MerivoTool::Success));
         QCOMPARE(storedContacts(m_database).size(), 2);
         const QDir backups(DatabaseBackup::backupFolder(m_database));
         QCOMPARE(fileDigest(backups.filePath(backups.entryList({QStringLiteral("db2-before-restore-*")}).value(0))),
                  damaged);
+
+        // On a new computer, where there is no database yet.
+        const QString fresh = m_dir.filePath(QStringLiteral("new-computer/data/db2.mdb"));
+        QCOMPARE(runTool(fresh, {QStringLiteral("restore"), copy}).status, int(MerivoTool::Success));
+        QCOMPARE(storedContacts(fresh).size(), 2);
+        QVERIFY(isOwnerOnly(fresh));
+    }
+
+    void restoreWritesTheFileThatALinkNames_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a sound database, written in place") << QStringLiteral("sound");
+        QTest::newRow("a damaged one, replaced whole") << QStringLiteral("damaged");
+        QTest::newRow("a file of another program, replaced whole") << QStringLiteral("foreign");
+    }
+
+    void restoreWritesTheFileThatALinkNames()
+    {
+        QFETCH(QString, kind);
+        const QString real = QFileInfo(m_database).absolutePath() + QStringLiteral("/elsewhere/contacts.mdb");
+        QVERIFY(QDir().mkpath(QFileInfo(real).absolutePath()));
+        if (kind == QLatin1String("foreign")) {
+            QVERIFY(writeFile(real, "notes of another program"));
+        } else {
+            QVERIFY(storeContacts(real, numbered(QStringLiteral("Current"), 400)));
+            if (kind == QLatin1String("damaged"))
+                QVERIFY(damage(real));
+        }
+        QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        QVERIFY(QFile::link(QStringLiteral("elsewhere/contacts.mdb"), m_database));
+        const QString copy = m_dir.filePath(QStringLiteral("linked-%1.mdb").arg(kind));
+        QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 2)));
+
+        const ToolRun run = runTool(m_database, {QStringLiteral("restore"), copy});
+        QVERIFY2(run.status == MerivoTool::Success, run.errors.constData());
+        QVERIFY(QFileInfo(m_database).isSymLink());
+        QCOMPARE(QFileInfo(m_database).canonicalFilePath(), QFileInfo(real).canonicalFilePath());
+        QCOMPARE(names(storedContacts(real)), (QStringList{QStringLiteral("Copy 0"), QStringLiteral("Copy 1")}));
+        QCOMPARE(QFile::permissions(real) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        for (const QString &folder : {QFileInfo(m_database).absolutePath(), QFileInfo(real).absolutePath()})
+            QCOMPARE(QDir(folder).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void restoreIntoAWalFileThatAnotherProgramHoldsSaysSo()
+    {
+        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Current"), 5)));
+        QCOMPARE(sqliteShell(m_database, QStringLiteral("PRAGMA journal_mode=WAL;")).exitCode, 0);
+        const QString copy = m_dir.filePath(QStringLiteral("small-pages.mdb"));
+        QVERIFY(storeContacts(copy, numbered(QStringLiteral("Copy"), 2)));
+        QCOMPARE(sqliteShell(copy, QStringLiteral("PRAGMA page_size=1024; VACUUM;")).exitCode, 0);
+        sqlite3 *other = nullptr; // another program, reading the file in WAL mode
+        QCOMPARE(sqlite3_open(QFile::encodeName(m_database).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "SELECT count(*) FROM Table1", nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto closeOther = qScopeGuard([&] { sqlite3_close(other); });
+
+        const ToolRun run = runTool(m_database, {QStringLiteral("restore"), copy});
+        QCOMPARE(run.status, int(MerivoTool::Failure));
+        QVERIFY2(run.errors.contains("has it open in WAL mode") && run.errors.contains("1024 bytes")
+                     && !run.errors.contains("readonly"),
+                 run.errors.constData());
+        QCOMPARE(storedContacts(m_database).size(), 5);
+
+        // With the file to itself, the restore turns it back into a plain file.
+        sqlite3_close(other);
+        other = nullptr;
+        QCOMPARE(runTool(m_database, {QStringLiteral("restore"), copy}).status, int(MerivoTool::Success));
+        QCOMPARE(storedContacts(m_database).size(), 2);
+    }
+
+    void keptCopiesNeverReplaceOneAnother()
+    {
+        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Kept"), 2)));
+        // Copies kept within one second share their stamp.
+        QStringList kept;
+        for (int i = 0; i < 3; ++i) {
+            QString error;
+            const QString path = DatabaseBackup::keepCopy(m_database, QStringLiteral("2024-05-01-101010"),
+                                                          DatabaseBackup::Content::Consistent, &error);
+            QVERIFY2(!path.isEmpty(), qPrintable(error));
+            kept.append(path);
+            QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Added %1").arg(i)})}));
+        }
+        QCOMPARE(kept.removeDuplicates(), 0);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(storedContacts(kept[i]).size(), 2 + i);
+            QVERIFY(isOwnerOnly(kept[i]));
+        }
+        QVERIFY(isOwnerOnly(DatabaseBackup::backupFolder(m_database)));
+
+        // A copy made elsewhere after the look and before the rename is not
+        // replaced either.
+        const QString daily = DailyBackup::copyPath(m_database, QDate(2024, 5, 1));
+        AtomicFile late(daily, AtomicFile::Existing::Keep);
+        QVERIFY(late.open());
+        QVERIFY(writeFile(daily, "made by the program started meanwhile"));
+        late.device()->write("late copy");
+        QVERIFY(!late.commit());
+        QVERIFY(late.alreadyExists());
+        QCOMPARE(readFile(daily), QByteArray("made by the program started meanwhile"));
+
+        // Nor does a copy on request go over one.
+        QString error;
+        const QByteArray before = fileDigest(kept[0]);
+        QVERIFY(!DatabaseBackup::copy(m_database, kept[0], &error));
+        QVERIFY2(error.contains(QStringLiteral("never writes over")), qPrintable(error));
+        QCOMPARE(fileDigest(kept[0]), before);
     }
 
     void checkCountsAndFindsDamage()
     {
-        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Row"), 400) + ContactList{contact({QString()})}));
+        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Row"), 400)
+                                              + ContactList{contact({QString()}), contact({QStringLiteral("ΣΊΣΥΦΟΣ")})}));
         DatabaseCheck check;
         QVERIFY2(check.run(m_database), qPrintable(check.problem()));
-        QVERIFY(check.report().contains(QStringLiteral("Contacts: 401 (without a name: 1).")));
+        QVERIFY(check.report().contains(QStringLiteral("Contacts: 402 (without a name: 1).")));
         QVERIFY(check.report().contains(QStringLiteral("Name keys: up to date.")));
 
-        // A name the shell wrote behind the keys' back without the triggers.
-        QCOMPARE(sqliteShell(m_database, QStringLiteral("DROP TRIGGER merivo_name_after_insert;"
-                                                        "INSERT INTO Table1(\"Name\") VALUES ('Sneaked in');"))
-                     .exitCode,
-                 0);
+        // Keys removed behind the store's back.
+        QCOMPARE(sqliteShell(m_database, QStringLiteral("DELETE FROM merivo_name_variant;")).exitCode, 0);
         QVERIFY(!check.run(m_database));
         QVERIFY2(check.problem().contains(QStringLiteral("1 names have no name key")), qPrintable(check.problem()));
 
-        QVERIFY(damage(m_database));
+        // A damaged file: the first problem, and how many more.
+        QVERIFY(damageFreeSpace(m_database));
         QVERIFY(!check.run(m_database));
-        QVERIFY2(check.problem().contains(QStringLiteral("damaged")), qPrintable(check.problem()));
+        const QRegularExpression firstAndMore(QStringLiteral(" is damaged: .+ \\(and \\d+ more problems\\)$"));
+        QVERIFY2(check.problem().contains(firstAndMore), qPrintable(check.problem()));
+        QVERIFY2(check.problem().size() < 500 && !check.problem().contains(QLatin1Char('\n')), qPrintable(check.problem()));
     }
 
     void keepsOneCopyADayAndTheLastSeven()
@@ -215,6 +373,60 @@ private Q_SLOTS:
         expected.prepend(QStringLiteral("db2-2023-12-31-101010.mdb"));
         QCOMPARE(backups.entryList(QDir::Files, QDir::Name), expected);
         QCOMPARE(storedContacts(backups.filePath(expected.last())).size(), 3);
+    }
+
+    void aCopyDatedInTheFutureNeverPushesOutTodays()
+    {
+        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Day"), 3)));
+        const QDir backups(DatabaseBackup::backupFolder(m_database));
+        QVERIFY(QDir().mkpath(backups.path()));
+        const QDate today(2024, 1, 10);
+        QStringList future, past;
+        for (int day = 1; day <= 8; ++day) {
+            future.append(QFileInfo(DailyBackup::copyPath(m_database, today.addYears(1).addDays(day))).fileName());
+            past.append(QFileInfo(DailyBackup::copyPath(m_database, today.addDays(-day))).fileName());
+        }
+        for (const QString &name : future + past)
+            QVERIFY(writeFile(backups.filePath(name), "an older copy"));
+
+        QCOMPARE(DailyBackup::makeCopy(m_database, today), DailyBackup::Outcome::Copied);
+        QCOMPARE(storedContacts(DailyBackup::copyPath(m_database, today)).size(), 3);
+        // Today's and the six days before; those made while the clock was
+        // ahead wait for their day.
+        QStringList expected = future + past.mid(0, DailyBackup::Kept - 1);
+        expected.append(QFileInfo(DailyBackup::copyPath(m_database, today)).fileName());
+        expected.sort();
+        QCOMPARE(backups.entryList(QDir::Files, QDir::Name), expected);
+    }
+
+    void partFilesOfCopiesCutShortAreRemoved()
+    {
+        QVERIFY(storeContacts(m_database, numbered(QStringLiteral("Part"), 2)));
+        const QDir backups(DatabaseBackup::backupFolder(m_database));
+        QVERIFY(QDir().mkpath(backups.path()));
+        const auto part = [&](const char *name, bool old) {
+            const QString path = backups.filePath(QString::fromLatin1(name));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(4096, 'x')) != 4096 || !file.flush())
+                return QString();
+            if (old)
+                file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+            return path;
+        };
+        const QString killed = part(".db2-2024-01-01.mdb-Ab12Cd.part", true);
+        const QString killedToo = part(".db2-before-restore-2024-01-01-101010.mdb-Xy98Zw.part", true);
+        const QString beingWritten = part(".db2-2024-01-02.mdb-Fresh1.part", false);
+        const QString held = part(".db2-2024-01-03.mdb-Held12.part", true);
+        const QString notOurs = part("download.part", true);
+        QFile holder(held); // a writer still at work holds its lock
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(holder.handle(), LOCK_EX), 0);
+
+        QCOMPARE(DailyBackup::makeCopy(m_database, QDate(2024, 1, 4)), DailyBackup::Outcome::Copied);
+        QVERIFY(!QFileInfo::exists(killed));
+        QVERIFY(!QFileInfo::exists(killedToo));
+        for (const QString &path : {beingWritten, held, notOurs})
+            QVERIFY2(QFileInfo::exists(path), qPrintable(path));
     }
 
     void theDailyCopyRunsOffTheEventLoopAndSkipsWhatIsNotOurs()

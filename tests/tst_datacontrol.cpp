@@ -2,7 +2,7 @@
 
 #include "ContactTestTools.h"
 
-#include "contacts/DataControl.h"
+#include "recordform/DataControl.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -138,6 +138,50 @@ private Q_SLOTS:
         QCOMPARE(nameBox()->text(), QStringLiteral("Annie"));
         QVERIFY(m_data->UpdateRecord());
         QCOMPARE(storedNames(m_path).first(), QStringLiteral("Annie"));
+    }
+
+    // A value longer than a box shows, written by another program, shows as
+    // its beginning and end at once; its box never takes typing, and saving
+    // another box leaves it, and every box not changed, as stored.
+    void aLongValueShowsShortenedAndIsNeverSaved()
+    {
+        constexpr qsizetype Limit = DataControl::LongestShownText;
+        const QByteArray huge = "Start " + QByteArray(2 * 1024 * 1024, 'x') + "\xc3\xa9 \xff end";
+        QCOMPARE(execSql(m_path, QStringLiteral("UPDATE Table1 SET \"Address\" = CAST(X'%1' AS TEXT), "
+                                                "\"Position\" = 42, \"Website Address\" = '%2' WHERE rowid = 1;")
+                                     .arg(QString::fromLatin1(huge.toHex()), QString(Limit, u'w'))),
+                 QString());
+        const StoredRecord before = storedRecords(m_path).first();
+        click("moveNext");
+        click("moveFirst");
+
+        QLineEdit *address = m_boxes[fieldIndex(ContactField::Address)];
+        QVERIFY(address->text().size() <= Limit + 1);
+        QVERIFY(address->text().startsWith(QStringLiteral("Start xxx")));
+        QVERIFY(address->text().endsWith(QStringLiteral("é \ufffd end")));
+        QVERIFY(address->isReadOnly());
+        QVERIFY(!address->toolTip().isEmpty());
+        QLineEdit *web = m_boxes[fieldIndex(ContactField::WebsiteAddress)];
+        QCOMPARE(web->text(), QString(Limit, u'w')); // as long as a box shows: whole
+        QVERIFY(!web->isReadOnly());
+        QCOMPARE(m_boxes[fieldIndex(ContactField::Position)]->text(), QStringLiteral("42"));
+
+        m_data->setBoxesLocked(true);
+        m_data->setBoxesLocked(false);
+        QVERIFY(address->isReadOnly());
+        QVERIFY(m_data->Recordset()->Edit());
+        QTest::keyClicks(address, QStringLiteral("typed"));
+        nameBox()->setText(QStringLiteral("Annie"));
+        QVERIFY2(m_data->UpdateRecord(), qPrintable(m_data->lastError()));
+
+        StoredRecord expected = before;
+        expected[fieldIndex(ContactField::Name)] = StoredValue::fromText(QStringLiteral("Annie"));
+        QVERIFY(storedRecords(m_path).first() == expected);
+
+        // Moving to a contact with short values makes the box editable again.
+        click("moveNext");
+        QVERIFY(!address->isReadOnly());
+        QVERIFY(address->toolTip().isEmpty());
     }
 
     void refusedFileLeavesBoxesEmpty()

@@ -6,9 +6,9 @@
 
 #include "ContactTestTools.h"
 
-#include "contacts/DataControl.h"
 #include "maintenance/frmadd.h"
 #include "maintenance/frmfind.h"
+#include "recordform/DataControl.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QToolButton>
 
 #include <grp.h>
 #include <pwd.h>
@@ -117,26 +116,12 @@ private:
     QProcess m_shell;
 };
 
-Box onlyBox(TestProgram &t)
-{
-    const auto asked = t.dialogs().takeAsked();
-    [&] { QCOMPARE(asked.size(), 1); }();
-    return asked.value(0);
-}
-
 void verifyNamesPathAndCause(const Box &box, const QString &path, const QString &cause)
 {
     QCOMPARE(box.kind, Box::Message);
     QCOMPARE(box.style, int(MsgBox::OkOnly));
     QVERIFY2(box.prompt.contains(path), qPrintable(box.prompt));
     QVERIFY2(box.prompt.contains(cause), qPrintable(box.prompt));
-}
-
-void clickNext(DataControl *data)
-{
-    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
-    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
-    arrows[2]->click();
 }
 
 void search(TestProgram &t, RecordForm *form, const QString &name)
@@ -242,7 +227,7 @@ private Q_SLOTS:
 
         t.dialogs().answer(MsgBox::Ok);
         auto *f = t.show<frmfind>(QStringLiteral("frmfind"));
-        verifyNamesPathAndCause(onlyBox(t), path, cause);
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, cause);
         QVERIFY(f->isVisible());
         QCOMPARE(f->txtName->text(), QString());
         QCOMPARE(f->Data1->caption(), QString());
@@ -313,7 +298,7 @@ private Q_SLOTS:
         auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
         QCOMPARE(t.dialogs().takeAsked().size(), 0);
         QCOMPARE(find->txtName->text(), QStringLiteral("Ann"));
-        clickNext(find->Data1);
+        clickArrow(find->Data1, "moveNext");
         QCOMPARE(find->Data1->caption(), QStringLiteral("Bob"));
         search(t, find, QStringLiteral("ÉMILE"));
         QCOMPARE(t.dialogs().takeAsked().size(), 1);
@@ -368,7 +353,7 @@ private Q_SLOTS:
         waited.start();
         auto *f = t.show<frmfind>(QStringLiteral("frmfind"));
         const qint64 ms = waited.elapsed();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY2(ms >= 1000 && ms < 30000, qPrintable(QString::number(ms)));
         QCOMPARE(f->txtName->text(), QString());
 
@@ -402,12 +387,12 @@ private Q_SLOTS:
         QVERIFY(other.lock(path));
         t.dialogs().answer(MsgBox::Ok);
         find->cmdUpdate->click();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY(find->cmdUpdate->isVisible());
         QCOMPARE(find->txtPhone->text(), QStringLiteral("555 0100"));
         t.dialogs().answer(MsgBox::Ok);
         add->cmdok->click();
-        verifyNamesPathAndCause(onlyBox(t), path, QStringLiteral("locked by another program"));
+        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
         QVERIFY(add->cmdok->isVisible());
         QCOMPARE(add->txtName->text(), QStringLiteral("Bob"));
 
@@ -443,7 +428,7 @@ private Q_SLOTS:
         verifyNamesPathAndCause(asked[1], path, cause);
         QVERIFY(find->cmdUpdate->isVisible());
         find->cmdCancel->click();
-        clickNext(find->Data1);
+        clickArrow(find->Data1, "moveNext");
         QCOMPARE(find->txtName->text(), QStringLiteral("Bob"));
 
         t.dialogs().answer(MsgBox::Yes);

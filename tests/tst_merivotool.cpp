@@ -1,11 +1,20 @@
 // merivo-tool as a user runs it: exit status, one plain line on errors,
 // data on standard output, files written whole or not at all.
 
+#include "ContactTestTools.h"
 #include "TransferTestTools.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 namespace {
 
@@ -16,14 +25,34 @@ struct Run
     QByteArray errors;
 };
 
-Run tool(const QStringList &arguments)
+// Runs merivo-tool; prepare may set up the process further (where its
+// standard output goes, which user it runs as).
+Run tool(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {})
 {
     QProcess process;
+    if (prepare)
+        prepare(process);
     process.start(QStringLiteral(MERIVO_TOOL), arguments);
     process.closeWriteChannel();
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// One plain line: what the terminal shows is what the bytes say.
+bool isOnePlainLine(const QByteArray &text)
+{
+    for (const char c : text.chopped(text.endsWith('\n') ? 1 : 0)) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    }
+    return !text.contains("\xc2\x9b") && text.count('\n') <= 1;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : 0;
 }
 
 } // namespace
@@ -82,6 +111,14 @@ private Q_SLOTS:
         row("check of a missing database", {QStringLiteral("check")}, 1, "There is no contact database at");
         row("import of a missing file", {QStringLiteral("import"), QStringLiteral("/nonexistent/cards.vcf")}, 1,
             "Could not read /nonexistent/cards.vcf");
+        row("spreadsheet-safe vCards", {QStringLiteral("export"), QStringLiteral("--format=vcard"),
+                                       QStringLiteral("--spreadsheet-safe")},
+            2, "--spreadsheet-safe goes with --format csv only");
+        row("spreadsheet-safe backup", {QStringLiteral("backup"), QStringLiteral("--spreadsheet-safe")}, 2,
+            "backup takes no --spreadsheet-safe");
+        row("control characters in a file name",
+            {QStringLiteral("import"), QStringLiteral("/nonexistent/\x1b]0;owned\x07\r.vcf")}, 1,
+            "/nonexistent/\\x1b]0;owned\\x07\\r.vcf");
     }
 
     void wrongCommandLinesAreOnePlainLine()
@@ -92,7 +129,7 @@ private Q_SLOTS:
         const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(run.output, QByteArray());
-        QVERIFY2(run.errors.startsWith("merivo-tool: ") && run.errors.endsWith('\n') && run.errors.count('\n') == 1,
+        QVERIFY2(run.errors.startsWith("merivo-tool: ") && run.errors.endsWith('\n') && isOnePlainLine(run.errors),
                  run.errors.constData());
         QVERIFY2(QString::fromUtf8(run.errors).contains(saying), run.errors.constData());
         QVERIFY(!QFileInfo::exists(m_database));
@@ -129,6 +166,228 @@ private Q_SLOTS:
         QCOMPARE(readFile(file), csv);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("out.csv*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("out.csv")});
+    }
+
+    void neverWritesOverTheDatabaseOrWhatBelongsToIt_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("target");
+        const char *const targets[] = {
+            "the database",        "the database spelt another way", "a symbolic link to it", "a hard link to it",
+            "its journal, not there yet", "a link to its journal, not there yet", "its WAL file, not there yet",
+            "its shared memory", "a kept copy", "a hard link to a kept copy",
+        };
+        for (const char *command : {"export", "backup"}) {
+            for (const char *target : targets)
+                QTest::addRow("%s to %s", command, target) << QString::fromLatin1(command) << QString::fromLatin1(target);
+        }
+    }
+
+    void neverWritesOverTheDatabaseOrWhatBelongsToIt()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, target);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+        const QDir data(m_dir.filePath(QStringLiteral("data-") + tag));
+        QVERIFY(data.mkpath(QStringLiteral("backups")));
+        const QString database = data.filePath(QStringLiteral("db2.mdb"));
+        QVERIFY(storeContacts(database, {contact({QStringLiteral("Ann"), QStringLiteral("1 Way")})}));
+        const QString kept = data.filePath(QStringLiteral("backups/db2-2024-05-01.mdb"));
+        QVERIFY(storeContacts(kept, {contact({QStringLiteral("Kept")})}));
+        QVERIFY(writeFile(database + QStringLiteral("-shm"), ""));
+        const QByteArray before = fileDigest(database);
+        const QByteArray keptBefore = fileDigest(kept);
+
+        const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere-") + tag);
+        QString path;
+        QString protectedPath = database;
+        if (target == QLatin1String("the database")) {
+            path = database;
+        } else if (target == QLatin1String("the database spelt another way")) {
+            path = data.filePath(QStringLiteral("backups/../././db2.mdb"));
+        } else if (target == QLatin1String("a symbolic link to it")) {
+            path = elsewhere;
+            QVERIFY(QFile::link(database, path));
+        } else if (target == QLatin1String("a hard link to it")) {
+            path = elsewhere;
+            QCOMPARE(::link(QFile::encodeName(database).constData(), QFile::encodeName(path).constData()), 0);
+        } else if (target == QLatin1String("its journal, not there yet")) {
+            path = protectedPath = database + QStringLiteral("-journal");
+        } else if (target == QLatin1String("a link to its journal, not there yet")) {
+            path = elsewhere;
+            protectedPath = database + QStringLiteral("-journal");
+            QVERIFY(QFile::link(protectedPath, path));
+        } else if (target == QLatin1String("its WAL file, not there yet")) {
+            path = protectedPath = database + QStringLiteral("-wal");
+        } else if (target == QLatin1String("its shared memory")) {
+            path = protectedPath = database + QStringLiteral("-shm");
+        } else if (target == QLatin1String("a kept copy")) {
+            path = protectedPath = kept;
+        } else if (target == QLatin1String("a hard link to a kept copy")) {
+            path = elsewhere;
+            protectedPath = kept;
+            QCOMPARE(::link(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData()), 0);
+        }
+
+        QStringList arguments{QStringLiteral("--database"), database, command};
+        if (command == QLatin1String("export"))
+            arguments << QStringLiteral("--format") << QStringLiteral("csv");
+        const Run run = tool(arguments << path);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(isOnePlainLine(run.errors) && run.errors.contains(path.toUtf8())
+                     && run.errors.contains(QFileInfo(protectedPath).fileName().toUtf8())
+                     && run.errors.contains("is the same file as"),
+                 run.errors.constData());
+        QCOMPARE(fileDigest(database), before);
+        QCOMPARE(fileDigest(kept), keptBefore);
+        for (const char *companion : {"-journal", "-wal"})
+            QVERIFY(!QFileInfo::exists(database + QLatin1String(companion)));
+        QCOMPARE(QFileInfo(database + QStringLiteral("-shm")).size(), 0);
+    }
+
+    void standardOutputIsNeverTheDatabase()
+    {
+        QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
+        const QByteArray before = fileDigest(m_database);
+        for (const QStringList &command : {QStringList{QStringLiteral("check")},
+                                           QStringList{QStringLiteral("export"), QStringLiteral("--format=csv")}}) {
+            const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + command, [&](QProcess &process) {
+                process.setStandardOutputFile(m_database, QIODevice::Append);
+            });
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.errors.contains("Standard output is the same file as the contact database"),
+                     run.errors.constData());
+            QCOMPARE(fileDigest(m_database), before);
+        }
+    }
+
+    void outputThatCannotBeWrittenIsAFailure_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("toFile");
+        QTest::newRow("check") << QStringList{QStringLiteral("check")} << false;
+        QTest::newRow("export to standard output")
+            << QStringList{QStringLiteral("export"), QStringLiteral("--format=vcard")} << false;
+        QTest::newRow("export to a file") << QStringList{QStringLiteral("export"), QStringLiteral("--format=csv"),
+                                                         QStringLiteral("/dev/full")}
+                                          << true;
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false;
+        QTest::newRow("backup report") << QStringList{QStringLiteral("backup")} << false;
+    }
+
+    void outputThatCannotBeWrittenIsAFailure()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, toFile);
+        const QFileInfo full(QStringLiteral("/dev/full"));
+        if (!full.exists() || full.isFile())
+            QSKIP("this system has no /dev/full device");
+        QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
+        const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + arguments, [&](QProcess &process) {
+            if (!toFile)
+                process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        });
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.errors.startsWith("merivo-tool: ") && run.errors.contains("No space left on device"),
+                 run.errors.constData());
+        QVERIFY(QFileInfo::exists(full.filePath()) && !QFileInfo(full.filePath()).isFile()); // written, not replaced
+    }
+
+    void controlCharactersInFilesAreShownEscaped()
+    {
+        // Placeholders in names stay as they are too.
+        const QString csv = m_dir.filePath(QStringLiteral("evil%4.csv"));
+        QVERIFY(writeFile(csv, "Name,Colour\x1b[31m\xc2\x9b" "2J\x7f,Size %2\r\nAnn,red,2\r\n"));
+        Run run = tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), csv});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.output.startsWith(QStringLiteral("Imported %1 (CSV)").arg(csv).toUtf8())
+                     && run.output.contains("Not kept: Colour\\x1b[31m\\x9b2J\\x7f (1), Size %2 (1)."),
+                 run.output.constData());
+        for (const QByteArray &line : run.output.split('\n'))
+            QVERIFY2(isOnePlainLine(line), line.constData());
+
+        const QString cards = m_dir.filePath(QStringLiteral("evil.vcf"));
+        QVERIFY(writeFile(cards, "BEGIN:VCARD\r\nFN:Bo\r\nEND:VCARD\r\nBEGIN:\x1b]0;owned\x07\r\n"));
+        run = tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), cards});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(isOnePlainLine(run.errors) && run.errors.contains("BEGIN:\\x1b]0;owned\\x07 where a vCard"),
+                 run.errors.constData());
+    }
+
+    void filesMadeAreForTheirOwnerOnly()
+    {
+        const QString cards = m_dir.filePath(QStringLiteral("modes.vcf"));
+        QVERIFY(writeFile(cards, "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n"));
+        QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), cards}).status, 0);
+        QCOMPARE(modeOf(m_database), mode_t(0600));
+
+        const QString exported = m_dir.filePath(QStringLiteral("modes-new.csv"));
+        const QString existing = m_dir.filePath(QStringLiteral("modes-existing.csv"));
+        const QString copy = m_dir.filePath(QStringLiteral("modes-copy.mdb"));
+        QVERIFY(writeFile(existing, "old"));
+        QVERIFY(QFile::setPermissions(existing, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        for (const QString &file : {exported, existing}) {
+            QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("export"), QStringLiteral("--format=csv"),
+                           file})
+                         .status,
+                     0);
+        }
+        const Run backup = tool({QStringLiteral("--database"), m_database, QStringLiteral("backup")});
+        QCOMPARE(backup.status, 0);
+        QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("backup"), copy}).status, 0);
+
+        QCOMPARE(modeOf(exported), mode_t(0600));
+        QCOMPARE(modeOf(existing), mode_t(0644)); // as it was
+        QCOMPARE(modeOf(copy), mode_t(0600));
+        const QString kept = QString::fromUtf8(backup.output).section(QStringLiteral(" to "), 1).chopped(2);
+        QCOMPARE(modeOf(kept), mode_t(0600));
+        QCOMPARE(modeOf(QFileInfo(kept).absolutePath()), mode_t(0700));
+    }
+
+    void aFolderThatMayNotBeWrittenIsNamedAsTheCause()
+    {
+        // As root every folder may be written: the tool runs as "nobody".
+        const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+        if (geteuid() == 0 && !nobody)
+            QSKIP("running as root, and there is no user nobody to run as");
+        const uid_t uid = nobody ? nobody->pw_uid : geteuid();
+        const gid_t gid = nobody ? nobody->pw_gid : getegid();
+        const QDir folder(m_dir.filePath(QStringLiteral("unwritable")));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QString database = folder.filePath(QStringLiteral("db2.mdb"));
+        QVERIFY(storeContacts(database, {contact({QStringLiteral("Ann")})}));
+        const QString copy = m_dir.filePath(QStringLiteral("for-unwritable.mdb"));
+        QVERIFY(storeContacts(copy, {contact({QStringLiteral("Bo")})}));
+        const QString cards = m_dir.filePath(QStringLiteral("for-unwritable.vcf"));
+        QVERIFY(writeFile(cards, "BEGIN:VCARD\r\nFN:Cy\r\nEND:VCARD\r\n"));
+        for (const QString &path : {database, copy, cards})
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), uid, gid), 0);
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                        | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        const auto writable = qScopeGuard([&] {
+            QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        const QByteArray before = fileDigest(database);
+
+        for (const QString &command : {QStringLiteral("restore"), QStringLiteral("import")}) {
+            const Run run = tool({QStringLiteral("--database"), database, command,
+                                  command == QLatin1String("restore") ? copy : cards},
+                                 [&](QProcess &process) {
+                                     if (!nobody)
+                                         return;
+                                     process.setChildProcessModifier([uid, gid] {
+                                         if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                                             _exit(99);
+                                     });
+                                 });
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.errors.contains(QStringLiteral("folder %1 may not be written").arg(folder.path()).toUtf8())
+                         && !run.errors.contains("readonly") && !run.errors.contains("read-only"),
+                     run.errors.constData());
+        }
+        QCOMPARE(fileDigest(database), before);
     }
 
     void backupWithoutAFileGoesBesideTheDatabase()

@@ -1,12 +1,13 @@
-#include "contacts/DataControl.h"
-#include "contacts/RecordForm.h"
 #include "contacts/Recordset.h"
 #include "maintenance/frmadd.h"
 #include "printing/frmPrint.h"
+#include "recordform/DataControl.h"
+#include "recordform/RecordForm.h"
 #include "support/RecordFormFixture.h"
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -19,15 +20,6 @@ using namespace RecordFormFixture;
 namespace {
 
 const QStringList RecordForms = {QStringLiteral("frmadd"), QStringLiteral("frmfind"), QStringLiteral("frmPrint")};
-
-// Clicks one of the navigation bar's arrows by its position: 0 first, 1 previous, 2 next, 3 last.
-void clickArrow(DataControl *data, int which)
-{
-    QList<QToolButton *> arrows = data->findChildren<QToolButton *>();
-    std::sort(arrows.begin(), arrows.end(), [](QToolButton *a, QToolButton *b) { return a->x() < b->x(); });
-    QVERIFY(arrows.size() == 4);
-    arrows[which]->click();
-}
 
 QStringList boxTexts(RecordForm *form)
 {
@@ -91,9 +83,10 @@ private Q_SLOTS:
         QCOMPARE(f->txtAddress->text(), QStringLiteral("Ann/1"));
 
         const struct {
-            int arrow;
+            const char *arrow;
             const char *name;
-        } moves[] = {{2, "Bob"}, {2, "Cy"}, {2, "Cy"}, {0, "Ann"}, {1, "Ann"}, {3, "Cy"}, {1, "Bob"}};
+        } moves[] = {{"moveNext", "Bob"},     {"moveNext", "Cy"},     {"moveNext", "Cy"},       {"moveFirst", "Ann"},
+                     {"movePrevious", "Ann"}, {"moveLast", "Cy"}, {"movePrevious", "Bob"}};
         for (const auto &move : moves) {
             clickArrow(f->Data1, move.arrow);
             QCOMPARE(f->txtName->text(), QLatin1String(move.name));
@@ -104,23 +97,28 @@ private Q_SLOTS:
         QCOMPARE(reposition.count(), 5);
     }
 
+    void keysBrowseWhileTheBarShows_data() { welcomesTheUserInCapitals_data(); }
+
+    // Wherever the focus is: on the Print Record form it starts on a scroll bar.
     void keysBrowseWhileTheBarShows()
     {
+        QFETCH(QString, form);
         TestProgram t;
         seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
-        auto *f = t.show<RecordForm>(QStringLiteral("frmadd"));
+        auto *f = t.show<RecordForm>(form);
         QVERIFY(QTest::qWaitForWindowActive(f));
-        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus, Qt::Key_PageDown);
         QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
-        QTest::keyClick(f->txtName, Qt::Key_PageDown, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(f->txtName->text(), QStringLiteral("Cy"));
-        QTest::keyClick(f->txtName, Qt::Key_PageUp);
+        QTest::keyClick(focus, Qt::Key_PageUp);
         QCOMPARE(f->txtName->text(), QStringLiteral("Bob"));
-        QTest::keyClick(f->txtName, Qt::Key_PageUp, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_PageUp, Qt::ControlModifier);
         QCOMPARE(f->Data1->caption(), QStringLiteral("Ann"));
 
         f->Data1->hide(); // as while adding
-        QTest::keyClick(f->txtName, Qt::Key_PageDown);
+        QTest::keyClick(focus, Qt::Key_PageDown);
         QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
     }
 
@@ -132,7 +130,7 @@ private Q_SLOTS:
         TestProgram t;
         seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
         QPointer<RecordForm> f = t.show<RecordForm>(form);
-        clickArrow(f->Data1, 2);
+        clickArrow(f->Data1, "moveNext");
 
         t.dialogs().answer(MsgBox::No);
         f->cmdExit->click();
@@ -153,17 +151,6 @@ private Q_SLOTS:
         // A later opening loads afresh, on the first contact.
         auto *again = t.show<RecordForm>(form);
         QCOMPARE(again->txtName->text(), QStringLiteral("Ann"));
-    }
-
-    void closeBoxUnloadsWithoutAsking()
-    {
-        TestProgram t;
-        t.show<RecordForm>(QStringLiteral("frmadd"));
-        t.show<RecordForm>(QStringLiteral("frmfind"))->close();
-        t.settle();
-        QVERIFY(t.dialogs().asked().isEmpty());
-        QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")));
-        QVERIFY(!t.program().isOpen(QStringLiteral("MDIMain")));
     }
 
     void scrollBarsMoveNothing()
@@ -194,7 +181,120 @@ private Q_SLOTS:
         QCOMPARE(print->lblPosititon->objectName(), QStringLiteral("lblPosititon"));
         QCOMPARE(add->Data1->parentWidget(), add);          // in front of the frame
         QCOMPARE(print->Data1->parentWidget(), print->Record); // inside the frame
-        QCOMPARE(add->size(), QSize(512, 489));
+    }
+
+    void anEmptyNameGetsItsNotice_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("notice");
+        const QString noRecord = QStringLiteral("No record available ");
+        QTest::newRow("Delete") << QStringLiteral("frmadd") << QStringLiteral("cmdDelete")
+                                << QStringLiteral("No record found");
+        QTest::newRow("Save") << QStringLiteral("frmadd") << QStringLiteral("cmdok") << noRecord;
+        QTest::newRow("Edit") << QStringLiteral("frmfind") << QStringLiteral("cmdEdit") << noRecord;
+        QTest::newRow("Print Prewiew") << QStringLiteral("frmPrint") << QStringLiteral("cmdPrint") << noRecord;
+        QTest::newRow("Print Prewiew by Enter") << QStringLiteral("frmPrint") << QString() << noRecord;
+    }
+
+    // An empty name box is the one sign of no contact: the notice stands in
+    // the title alone, the focus goes to the name box, and nothing else changes.
+    void anEmptyNameGetsItsNotice()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, button);
+        QFETCH(QString, notice);
+        TestProgram t;
+        seed(t, {QString()}); // a contact whose other fields are filled
+        auto *f = t.show<RecordForm>(form);
+        if (button == QLatin1String("cmdok")) {
+            startWork(t, f);
+            f->txtPhone->setText(QStringLiteral("typed"));
+        }
+        const auto state = [f] {
+            QStringList shown = boxTexts(f);
+            for (QPushButton *b : f->findChildren<QPushButton *>())
+                shown << b->objectName() + (b->isVisible() ? QStringLiteral(" shown") : QStringLiteral(" hidden"));
+            return shown << (f->txtName->isReadOnly() ? QStringLiteral("locked") : QStringLiteral("open"));
+        };
+        const QStringList before = state();
+        f->txtAddress->setFocus();
+        t.dialogs().answer(MsgBox::Ok);
+        if (button.isEmpty())
+            QTest::keyClick(f->txtAddress, Qt::Key_Return);
+        else
+            f->findChild<QPushButton *>(button)->click();
+        t.settle();
+
+        const QList<ScriptedDialogs::Box> asked = t.dialogs().takeAsked();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].prompt, QString());
+        QCOMPARE(asked[0].style, int(MsgBox::OkOnly));
+        QCOMPARE(asked[0].title, std::optional<QString>(notice));
+        QCOMPARE(f->focusWidget(), f->txtName);
+        QCOMPARE(state(), before);
+        QCOMPARE(t.visibleForms(), QStringList{form});
+        QCOMPARE(storedNames(t), QStringList{QString()});
+    }
+
+    void tabVisitsEveryStopInOrder_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("cycle");
+        const QStringList boxes = QStringLiteral("txtName txtAddress txtPhone txtPosition txtOfficeaddress "
+                                                 "txtOfficephone txtEmail txtWeb")
+                                      .split(u' ');
+        const auto row = [&](const char *form, const char *state, const char *stops, const QStringList &before) {
+            QTest::addRow("%s %s", form, state)
+                << QString::fromLatin1(form) << QString::fromLatin1(state)
+                << before + QString::fromLatin1(stops).split(u' ', Qt::SkipEmptyParts);
+        };
+        row("frmadd", "browsing", "cmdAdd cmdFind cmdDelete cmdExit", boxes);
+        row("frmadd", "adding", "cmdExit cmdok cmdCancel", boxes); // Exit lies behind Cancel
+        row("frmadd", "after save", "cmdAdd cmdFind cmdDelete cmdExit", boxes);
+        row("frmfind", "browsing", "cmdFind cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmfind", "searched", "cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmfind", "editing", "cmdEdit cmdExit VScroll2 VScroll1 cmdUpdate cmdCancel", boxes);
+        row("frmfind", "after edit", "cmdFind cmdEdit cmdExit VScroll2 VScroll1", boxes);
+        row("frmPrint", "browsing",
+            "VScroll2 VScroll1 txtWeb txtEmail txtOfficeaddress txtPosition txtPhone txtAddress txtName cmdFind "
+            "cmdExit cmdPrint txtOfficePhone",
+            {});
+    }
+
+    // From where the focus starts, Tab goes round every stop once.
+    void tabVisitsEveryStopInOrder()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, state);
+        QFETCH(QStringList, cycle);
+        TestProgram t;
+        seed(t, {QStringLiteral("Ann")});
+        auto *f = t.show<RecordForm>(form);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        const auto press = [&](const char *button) { f->findChild<QPushButton *>(QLatin1String(button))->click(); };
+        if (state != QLatin1String("browsing") && state != QLatin1String("searched"))
+            startWork(t, f);
+        if (state == QLatin1String("after save")) {
+            f->txtName->setText(QStringLiteral("Bob"));
+            press("cmdok");
+        } else if (state == QLatin1String("after edit")) {
+            press("cmdCancel");
+        } else if (state == QLatin1String("searched")) {
+            t.dialogs().type(QStringLiteral("Ann"));
+            press("cmdFind");
+        }
+        f->focusWidget()->setFocus(); // the focus a state change leaves, in the window now active
+
+        QStringList visited;
+        while (visited.size() <= cycle.size()) {
+            visited.append(QApplication::focusWidget()->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if (QApplication::focusWidget() == f->findChild<QWidget *>(cycle.constFirst()))
+                break;
+        }
+        QCOMPARE(visited, cycle);
     }
 
     void aSaveByOneFormShowsInAnotherAfterRefresh()
@@ -209,7 +309,7 @@ private Q_SLOTS:
         QVERIFY(add->Data1->UpdateRecord());
 
         QVERIFY(find->Data1->Refresh());
-        clickArrow(find->Data1, 3);
+        clickArrow(find->Data1, "moveLast");
         QCOMPARE(find->txtName->text(), QStringLiteral("Zed"));
     }
 };

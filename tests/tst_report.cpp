@@ -1,17 +1,17 @@
 #include "contacts/ContactRecord.h"
-#include "printing/Report.h"
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
-#include "printing/ReportEngine.h"
 #include "printing/ReportPageView.h"
-#include "printing/ReportPdf.h"
-#include "printing/ReportQuery.h"
 #include "printing/ReportWindow.h"
-#include "printing/TextWrap.h"
-#include "printing/ReportCanvas.h"
-#include "printing/ReportDocument.h"
-#include "printing/FontSubset.h"
-#include "printing/ReportFonts.h"
+#include "report/FontSubset.h"
+#include "report/Report.h"
+#include "report/ReportCanvas.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportDocument.h"
+#include "report/ReportEngine.h"
+#include "report/ReportFonts.h"
+#include "report/ReportPdf.h"
+#include "report/ReportQuery.h"
+#include "report/TextWrap.h"
 #include "toolkit/Fonts.h"
 #include "shell/MDIMain.h"
 #include "support/CapturingPrinter.h"
@@ -287,6 +287,7 @@ private Q_SLOTS:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("new/folder/plimo.rpt"));
         QCOMPARE(ReportDefinitionFile::writeDefaultIfMissing(path), ReportDefinitionFile::Outcome::Created);
         QCOMPARE(readFile(path), ReportDefinitionFile::defaultText());
+        QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const QByteArray edited = R"({"title": "Mine"})";
         writeFile(path, edited);
@@ -694,6 +695,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 2);
         QVERIFY(asked[0].title->endsWith(QStringLiteral("/Contacts.pdf")));
         QVERIFY2(asked[1].prompt.contains(QStringLiteral("was saved as")), qPrintable(asked[1].prompt));
+        QCOMPARE(QFile::permissions(pdf) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
 
         const QString info = run(pdfinfo, {pdf});
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages: +%1\\n").arg(pages))), qPrintable(info));

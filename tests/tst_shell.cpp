@@ -1,10 +1,11 @@
+#include "recordform/RecordForm.h"
 #include "shell/MDIMain.h"
-#include "contacts/RecordForm.h"
 #include "shell/frmabout.h"
 #include "shell/frmlogin.h"
 #include "shell/frmsplash.h"
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Twips.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMdiArea>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -24,14 +26,6 @@ namespace {
 
 const QString Login = QStringLiteral("frmlogin");
 const QString Main = QStringLiteral("MDIMain");
-
-void compareBox(const Box &box, const QString &prompt, int style, const std::optional<QString> &title)
-{
-    QCOMPARE(box.kind, Box::Message);
-    QCOMPARE(box.prompt, prompt);
-    QCOMPARE(box.style, style);
-    QCOMPARE(box.title, title);
-}
 
 // The next widget that Tab moves the focus to.
 QWidget *nextTabStop(QWidget *widget)
@@ -94,9 +88,8 @@ private Q_SLOTS:
         QVERIFY(splash->Timer1->isActive());
         QCOMPARE(splash->Timer1->interval(), 1);
         QTRY_VERIFY(t.program().isVisible(Login));
-        QTest::qWait(50); // no later tick may show a second login
         t.settle();
-        QVERIFY(splash.isNull()); // neither visible nor hidden
+        QVERIFY(splash.isNull()); // neither visible nor hidden, and its timer gone with it
         QCOMPARE(t.visibleForms(), QStringList{Login});
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.begin(), windows.end(),
@@ -108,15 +101,8 @@ private Q_SLOTS:
     {
         TestProgram t;
         QSignalSpy finished(&t.program(), &Program::finished);
-        auto *splash = t.show<frmsplash>(QStringLiteral("frmsplash"));
-        QVERIFY(splash->windowFlags() & Qt::WindowCloseButtonHint);
-        QVERIFY(!(splash->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        QCOMPARE(splash->minimumSize(), splash->maximumSize());
-
-        splash->close();
-        QTest::qWait(30);
-        t.settle();
-        QCOMPARE(finished.count(), 1);
+        t.show<frmsplash>(QStringLiteral("frmsplash"))->close();
+        QTRY_COMPARE(finished.count(), 1);
         QVERIFY(!t.program().isOpen(Login));
     }
 
@@ -231,9 +217,6 @@ private Q_SLOTS:
     {
         TestProgram t;
         auto *login = t.show<frmlogin>(Login);
-        QCOMPARE(login->windowTitle(), QStringLiteral("Login"));
-        QCOMPARE(login->Label1->text(), QStringLiteral("Please enter your login  name and password"));
-        QCOMPARE(login->Frame1->caption(), QString(29, u' ') + QStringLiteral("Orvant") + QString(4, u' '));
         QCOMPARE(login->defaultButton(), login->cmdproceed);
         QCOMPARE(login->txtpassword->echoMode(), QLineEdit::Password);
         QCOMPARE(login->focusWidget(), login->txtlogin);
@@ -260,116 +243,86 @@ private Q_SLOTS:
             book << a->text();
         QCOMPARE(book, (QStringList{QStringLiteral("&Add Record"), QStringLiteral("&Update Record"),
                                     QStringLiteral("&Find Rrecord"), QStringLiteral("&Print Record")}));
-        QCOMPARE(main->windowTitle(), QStringLiteral("Merivo"));
     }
 
-    void menuCommandsShowAndHideRecordForms()
+    void menuCommandsShowHideAndBringToTheFront_data()
     {
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("visible");
+        QTest::addColumn<QString>("front");
+        const QString add = QStringLiteral("frmadd"), find = QStringLiteral("frmfind");
+        const QString print = QStringLiteral("frmPrint");
+        const auto row = [](const char *name, const char *commands, const QStringList &visible, const QString &front) {
+            QTest::newRow(name) << QString::fromLatin1(commands).split(u' ') << visible << front;
+        };
+        row("Add twice", "mnuaddrecord mnuabout mnuaddrecord", {Main, QStringLiteral("frmabout"), add}, add);
+        row("Update hides Print and Add", "mnuaddrecord mnuprint mnuupdatetrecord", {Main, find}, find);
+        row("Update alone opens only Find", "mnuupdatetrecord", {Main, find}, find);
+        row("Print hides Find and Add", "mnuaddrecord mnuupdatetrecord mnuprint", {Main, print}, print);
+        row("Find brings Main forward, then Find", "mnuprint mnufind", {Main, find, print}, find);
+        row("About", "mnuprint mnuabout", {Main, QStringLiteral("frmabout"), print}, QStringLiteral("frmabout"));
+    }
+
+    // The windows shown and the one in front, as the window system has them.
+    void menuCommandsShowHideAndBringToTheFront()
+    {
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, visible);
+        QFETCH(QString, front);
         TestProgram t;
         MDIMain *main = logIn(t);
-
-        main->mnuaddrecord->trigger();
-        QPointer<Form> add = t.program().form(QStringLiteral("frmadd"));
-        main->mnuaddrecord->trigger(); // once more: the same form, brought to the front
-        QCOMPARE(t.program().form(QStringLiteral("frmadd")), add.data());
-        QCOMPARE(t.program().stackingOrder().first(), QStringLiteral("frmadd"));
-
-        // Update shows the find form and hides the other two record forms.
-        main->mnuupdatetrecord->trigger();
-        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmfind")}));
-        QVERIFY(t.program().isOpen(QStringLiteral("frmadd")));
-        QVERIFY(!t.program().isOpen(QStringLiteral("frmPrint"))); // hiding a closed form leaves it closed
-
-        // Print hides the find form, keeping its state.
-        auto *find = t.form<Form>(QStringLiteral("frmfind"));
-        find->setProperty("marker", 42);
-        main->mnuprint->trigger();
-        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmPrint")}));
-
-        // Find brings the find form back as it was, in front of the main window.
-        main->mnufind->trigger();
-        QCOMPARE(t.form<Form>(QStringLiteral("frmfind")), find);
-        QCOMPARE(find->property("marker").toInt(), 42);
-        QCOMPARE(t.program().stackingOrder().mid(0, 2), (QStringList{QStringLiteral("frmfind"), Main}));
-        QCOMPARE(t.visibleForms(), (QStringList{Main, QStringLiteral("frmfind"), QStringLiteral("frmPrint")}));
-
-        main->mnuabout->trigger();
-        QVERIFY(t.program().isVisible(QStringLiteral("frmabout")));
+        for (const QString &command : commands)
+            main->findChild<QAction *>(command)->trigger();
+        QCOMPARE(t.visibleForms(), visible);
+        QTRY_COMPARE(QApplication::activeWindow(), t.program().form(front));
     }
 
-    void exitWithOnlyHiddenFormsEndsTheProgram()
+    void windowsComeAndGo_data()
     {
-        TestProgram t;
-        QSignalSpy finished(&t.program(), &Program::finished);
-        MDIMain *main = logIn(t);
-        main->mnuupdatetrecord->trigger();
-        main->mnuprint->trigger();          // find form hidden
-        auto *print = t.form<RecordForm>(QStringLiteral("frmPrint"));
-        t.dialogs().answer(MsgBox::Yes);
-        print->cmdExit->click();            // back to the main window
-        t.settle();
-        QCOMPARE(t.visibleForms(), QStringList{Main});
-
-        main->mnuexit->trigger();
-        t.settle();
-        QCOMPARE(finished.count(), 1);
-        QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")));
+        QTest::addColumn<QString>("steps"); // menu commands, "form:exit" (Yes), "form:close" or "form:enter"
+        QTest::addColumn<QStringList>("visible");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("Exit leaves a record form, whose Exit brings the main window back")
+            << "mnuaddrecord mnuexit frmadd:exit" << QStringList{Main} << false;
+        QTest::newRow("Enter in the about box brings the main window back")
+            << "mnuabout mnuexit frmabout:enter" << QStringList{Main} << false;
+        QTest::newRow("a close box closes its form alone, without asking")
+            << "mnuaddrecord mnuupdatetrecord mnuaddrecord frmfind:close" << QStringList{Main, QStringLiteral("frmadd")}
+            << false;
+        QTest::newRow("hidden forms do not keep the program alive")
+            << "mnuupdatetrecord mnuprint frmPrint:exit mnuexit" << QStringList() << true;
+        QTest::newRow("closing the about box alone ends the program")
+            << "mnuabout mnuexit frmabout:close" << QStringList() << true;
     }
 
-    void exitLeavesRecordFormsWhoseExitBringsTheMainWindowBack()
+    void windowsComeAndGo()
     {
-        TestProgram t;
-        QSignalSpy finished(&t.program(), &Program::finished);
-        MDIMain *main = logIn(t);
-        main->mnuaddrecord->trigger();
-        main->mnuexit->trigger();
-        t.settle();
-        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});
-        QCOMPARE(finished.count(), 0);
-
-        auto *add = t.form<RecordForm>(QStringLiteral("frmadd"));
-        t.dialogs().answer(MsgBox::No);
-        add->cmdExit->click();
-        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmadd")});
-
-        t.dialogs().answer(MsgBox::Yes);
-        add->cmdExit->click();
-        t.settle();
-        QCOMPARE(t.visibleForms(), QStringList{Main}); // opened again, in its initial state
-        QVERIFY(t.form<MDIMain>(Main) != nullptr);
-        QCOMPARE(finished.count(), 0);
-    }
-
-    void aboutOkBringsBackAClosedMainWindow()
-    {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, visible);
+        QFETCH(bool, ended);
         TestProgram t;
         QSignalSpy finished(&t.program(), &Program::finished);
-        MDIMain *main = logIn(t);
-        main->mnuabout->trigger();
-        main->mnuexit->trigger();
-        t.settle();
-        QCOMPARE(t.visibleForms(), QStringList{QStringLiteral("frmabout")});
-
-        auto *about = t.form<frmabout>(QStringLiteral("frmabout"));
-        QCOMPARE(about->defaultButton(), about->Command1);
-        QTest::keyClick(about->Command1, Qt::Key_Return); // Enter acts as OK
-        t.settle();
-        QCOMPARE(t.visibleForms(), QStringList{Main});
-        QCOMPARE(finished.count(), 0);
-    }
-
-    void closingTheAboutBoxAloneEndsTheProgram()
-    {
-        TestProgram t;
-        QSignalSpy finished(&t.program(), &Program::finished);
-        MDIMain *main = logIn(t);
-        main->mnuabout->trigger();
-        main->mnuexit->trigger();
-        t.settle();
-        t.form<frmabout>(QStringLiteral("frmabout"))->close();
-        t.settle();
-        QCOMPARE(finished.count(), 1);
-        QVERIFY(!t.program().isOpen(Main));
+        logIn(t);
+        for (const QString &step : steps.split(u' ')) {
+            const QString form = step.section(u':', 0, 0);
+            const QString action = step.section(u':', 1);
+            if (action.isEmpty())
+                t.form<MDIMain>(Main)->findChild<QAction *>(step)->trigger();
+            else if (action == QLatin1String("close"))
+                t.program().form(form)->close();
+            else if (action == QLatin1String("enter"))
+                QTest::keyClick(t.program().form(form), Qt::Key_Return);
+            else {
+                t.dialogs().answer(MsgBox::Yes);
+                t.form<RecordForm>(form)->cmdExit->click();
+            }
+            t.settle();
+        }
+        QVERIFY(t.dialogs().allAnswersUsed());
+        QCOMPARE(t.visibleForms(), visible);
+        QCOMPARE(finished.count(), ended ? 1 : 0);
+        if (ended)
+            QVERIFY(!t.program().isOpen(QStringLiteral("frmfind")) && !t.program().isOpen(Main));
     }
 
     void everyControlHasAnAccessibleName_data()
@@ -415,6 +368,102 @@ private Q_SLOTS:
 
         QTest::keyClick(main, Qt::Key_X, Qt::AltModifier);
         QTRY_COMPARE(finished.count(), 1);
+    }
+
+    void windowSizes_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QSize>("clientTwips");
+        QTest::addColumn<bool>("resizable");
+        const auto row = [](const char *form, int width, int height, bool resizable) {
+            QTest::newRow(form) << QString::fromLatin1(form) << QSize(width, height) << resizable;
+        };
+        row("frmsplash", 7020, 4830, false);
+        row("frmlogin", 7485, 5595, true);
+        row("MDIMain", 6660, 4185, true);
+        row("frmabout", 6990, 4560, false);
+        row("frmadd", 7680, 7335, false);
+        row("frmfind", 7785, 7080, false);
+        row("frmPrint", 7875, 6945, false);
+        row("frmPrintpre", 7815, 6900, false);
+    }
+
+    // The client area below the menu bar, and whether the frame offers
+    // minimise and maximise and lets the window be resized.
+    void windowSizes()
+    {
+        QFETCH(QString, form);
+        QFETCH(QSize, clientTwips);
+        QFETCH(bool, resizable);
+        TestProgram t;
+        Form *f = t.program().Show(form);
+        auto *main = qobject_cast<MDIMain *>(f);
+        QCOMPARE(main ? main->workspace->size() : f->size(), twipsSize(clientTwips.width(), clientTwips.height()));
+        QCOMPARE(f->minimumSize() != f->maximumSize(), resizable);
+        // Without a customised frame the window manager gives every button.
+        const Qt::WindowFlags flags = f->windowFlags();
+        const bool customised = flags & Qt::CustomizeWindowHint;
+        QCOMPARE(!customised || (flags & Qt::WindowMinimizeButtonHint), resizable);
+        QCOMPARE(!customised || (flags & Qt::WindowMaximizeButtonHint), resizable);
+        QVERIFY(!customised || (flags & Qt::WindowCloseButtonHint));
+    }
+
+    void fixedTexts_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("toolTip");
+        const auto row = [](const char *form, const char *control, const QString &text, const char *toolTip = "") {
+            QTest::addRow("%s %s", form, control) << QString::fromLatin1(form) << QString::fromLatin1(control) << text
+                                                  << QString::fromLatin1(toolTip);
+        };
+        row("frmsplash", "", QStringLiteral("Merivo"));
+        row("frmsplash", "Frame1", QString(23, u' ') + QStringLiteral("Orvant"));
+        row("frmsplash", "Label12", QStringLiteral("loading please wait..."));
+        row("frmsplash", "lblversion", QStringLiteral("Version 2002 Plus"));
+        row("frmsplash", "lblbook", QStringLiteral("Merivo"));
+        row("MDIMain", "", QStringLiteral("Merivo"));
+        row("frmabout", "", QStringLiteral("About"));
+        row("frmabout", "Frame1", QString(36, u' ') + QStringLiteral("Orvant"));
+        row("frmabout", "Command1", QStringLiteral("OK"), "Return Main");
+        row("frmabout", "lblbook", QStringLiteral("Merivo"));
+        row("frmabout", "lblversion", QStringLiteral("Version 2002 Plus"));
+        row("frmlogin", "", QStringLiteral("Login"));
+        row("frmlogin", "Label1", QStringLiteral("Please enter your login  name and password"));
+        row("frmlogin", "Frame1", QString(29, u' ') + QStringLiteral("Orvant") + QString(4, u' '));
+        row("frmlogin", "cmdproceed", QStringLiteral("Proceed"), "Proceed");
+        row("frmlogin", "cmdExit", QStringLiteral("E&xit"), "Exit");
+    }
+
+    // Each window's caption (no control named), and its controls' captions
+    // and tool tips. The licence, company and rights lines are ours to word,
+    // but never empty.
+    void fixedTexts()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QFETCH(QString, toolTip);
+        TestProgram t;
+        Form *f = t.program().Show(form);
+        if (control.isEmpty()) {
+            QCOMPARE(f->caption(), text);
+            for (const char *line : {"Label1", "lblorvant", "lblcopyright", "lblLicence"}) {
+                if (auto *label = f->findChild<QLabel *>(QLatin1String(line)))
+                    QVERIFY(!label->text().isEmpty());
+            }
+            return;
+        }
+        QWidget *w = f->findChild<QWidget *>(control);
+        QVERIFY(w);
+        if (auto *frame = qobject_cast<FrameBox *>(w))
+            QCOMPARE(frame->caption(), text);
+        else if (auto *label = qobject_cast<QLabel *>(w))
+            QCOMPARE(label->text(), text);
+        else
+            QCOMPARE(qobject_cast<QAbstractButton *>(w)->text(), text);
+        QCOMPARE(w->toolTip(), toolTip);
     }
 };
 

@@ -1,17 +1,21 @@
 #include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WhenModalOpens.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/Program.h"
 #include "toolkit/QtDialogs.h"
+#include "toolkit/Translations.h"
 #include "toolkit/Twips.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
+#include <QTranslator>
+#include <QWindow>
 
 namespace {
 
@@ -26,7 +30,7 @@ public:
         : Form(program, name)
         , m_loads(loads)
     {
-        setWindowTitle(name);
+        setCaption(name);
         setClientAreaTwips(3000, 3000, Border::FixedSingle);
         box = makeTextBox(this, QStringLiteral("box"), QRect(120, 120, 2000, 375));
         primary = new CommandButton(this, QStringLiteral("primary"), QStringLiteral("&Go"), QRect(120, 600, 1200, 500));
@@ -47,32 +51,44 @@ private:
     int &m_loads;
 };
 
-// Presses a button of the first message box that opens, and remembers what it showed.
-class ModalAnswerer : public QObject
-{
-public:
-    explicit ModalAnswerer(QMessageBox::StandardButton button)
-    {
-        m_poll.setInterval(10);
-        connect(&m_poll, &QTimer::timeout, this, [this, button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            m_poll.stop();
-            title = box->windowTitle();
-            text = box->text();
-            // Answer once the box's own event loop runs.
-            QTimer::singleShot(0, box, [box, button] { box->button(button)->click(); });
-        });
-        m_poll.start();
-    }
-
-    QString title;
+// What a real message box showed, and the answer given to it.
+struct ShownBox {
+    QString title;     // as the window system shows it
     QString text;
-
-private:
-    QTimer m_poll;
+    Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QList<QMessageBox::StandardButton> buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    int width = 0;
 };
+
+// Shows a box through the program's real message boxes, answers it with
+// `button` once it shows, and tells what it showed.
+ShownBox showBox(const QString &prompt, int style, const std::optional<QString> &title,
+                 QMessageBox::StandardButton button, int *result = nullptr)
+{
+    ShownBox shown;
+    whenModalOpens([&shown, button](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        shown.title = box->windowHandle()->title();
+        shown.text = box->text();
+        shown.format = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->textFormat();
+        shown.icon = box->icon();
+        for (QAbstractButton *b : box->buttons())
+            shown.buttons.append(box->standardButton(b));
+        shown.defaultButton = box->standardButton(box->defaultButton());
+        shown.width = box->width();
+        box->button(button)->click();
+    });
+    QtDialogs dialogs;
+    const int answer = dialogs.messageBox(prompt, style, title);
+    if (result)
+        *result = answer;
+    return shown;
+}
+
+using Buttons = QList<QMessageBox::StandardButton>;
 
 } // namespace
 
@@ -104,15 +120,14 @@ private:
     }
 
 private Q_SLOTS:
-    void twipsBecomeLogicalPixels()
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("Plimo")); }
+
+    void twipsRoundToTheNearestPixel()
     {
-        QCOMPARE(twipsToPixels(15), 1);
-        QCOMPARE(twipsToPixels(7020), 468);
-        QCOMPARE(twipsToPixels(255), 17);
-        QCOMPARE(twipsToPixels(-120), -8);
         QCOMPARE(twipsToPixels(7), 0);
         QCOMPARE(twipsToPixels(8), 1);
-        QCOMPARE(pixelsFromTwips(QRect(120, 120, 6735, 4455)), QRect(8, 8, 449, 297));
+        QCOMPARE(twipsToPixels(-8), -1); // halves away from zero, both ways
+        QCOMPARE(twipsToPixels(7020), 468);
     }
 
     void showLoadsOnceAndKeepsOneInstance()
@@ -124,10 +139,9 @@ private Q_SLOTS:
         QVERIFY(first->isVisible());
 
         program->Show(QStringLiteral("B"));
-        QCOMPARE(program->stackingOrder().first(), QStringLiteral("B"));
         QCOMPARE(program->Show(QStringLiteral("A")), first);
         QCOMPARE(m_loadsA, 1);
-        QCOMPARE(program->stackingOrder().first(), QStringLiteral("A"));
+        QTRY_COMPARE(QApplication::activeWindow(), first); // brought to the front
     }
 
     void hideKeepsStateAndLeavesClosedFormsClosed()
@@ -187,6 +201,35 @@ private Q_SLOTS:
         QVERIFY(!program->isOpen(QStringLiteral("A")));
     }
 
+    // A handler that hides its window and asks something before it shows the
+    // next one: the box is not a form, yet the program lives on through it.
+    void programLivesWhileAHandlerAwaitsAnAnswer()
+    {
+        auto program = makeProgram();
+        QSignalSpy finished(program.get(), &Program::finished);
+        program->Show(QStringLiteral("A"));
+        program->Hide(QStringLiteral("A"));
+        bool answered = false;
+        whenModalOpens([&answered](QWidget *modal) {
+            // The end-of-program check queued by Hide runs in the box's own
+            // loop first, and again once the box is answered but before its
+            // loop has given control back to the handler.
+            QTimer::singleShot(100, modal, [modal, &answered] {
+                answered = true;
+                qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Ok)->click();
+                QTest::qWait(200);
+            });
+        });
+        QtDialogs().messageBox(QStringLiteral("Saved."), MsgBox::OkOnly, std::nullopt);
+        QVERIFY(answered);
+        program->Show(QStringLiteral("B"));
+        settle();
+        QCOMPARE(finished.count(), 0);
+
+        program->Hide(QStringLiteral("B"));
+        QTRY_COMPARE(finished.count(), 1);
+    }
+
     void enterPressesFocusedOrDefaultButtonAndEscapeNothing()
     {
         auto program = makeProgram();
@@ -226,50 +269,120 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(a));
         QSignalSpy other(a->other, &QPushButton::clicked);
         QSignalSpy primary(a->primary, &QPushButton::clicked);
+        QSignalSpy cover(a->cover, &QPushButton::clicked);
 
         QTest::keyClick(a, Qt::Key_S, Qt::AltModifier); // `other` lies behind `cover`
         QTRY_COMPARE(other.count(), 1);
 
+        // A key's click comes a moment after the key: the hidden button's
+        // would have come before that of the key pressed after it.
         a->primary->hide();
         QTest::keyClick(a, Qt::Key_G, Qt::AltModifier);
-        QTest::qWait(50);
+        QTest::keyClick(a, Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(cover.count(), 1);
         QCOMPARE(primary.count(), 0);
     }
 
-    void messageBoxTitlesAndAnswers_data()
+    void messageBoxesByStyle_data()
     {
         QTest::addColumn<int>("style");
         QTest::addColumn<std::optional<QString>>("title");
         QTest::addColumn<int>("button");
         QTest::addColumn<QString>("shownTitle");
         QTest::addColumn<int>("result");
-
-        QTest::newRow("no title shows the application name")
-            << int(MsgBox::OkCancel) << std::optional<QString>() << int(QMessageBox::Ok) << QStringLiteral("Plimo") << int(MsgBox::Ok);
-        QTest::newRow("empty title stays blank")
-            << int(MsgBox::OkOnly) << std::optional<QString>(QString()) << int(QMessageBox::Ok) << QStringLiteral(" ") << int(MsgBox::Ok);
-        QTest::newRow("yes")
-            << int(MsgBox::YesNoExclamation) << std::optional<QString>(QStringLiteral("Exit")) << int(QMessageBox::Yes) << QStringLiteral("Exit") << int(MsgBox::Yes);
-        QTest::newRow("no")
-            << int(MsgBox::YesNoExclamation) << std::optional<QString>(QStringLiteral("Exit")) << int(QMessageBox::No) << QStringLiteral("Exit") << int(MsgBox::No);
-        QTest::newRow("cancel")
-            << int(MsgBox::OkCancel) << std::optional<QString>() << int(QMessageBox::Cancel) << QStringLiteral("Plimo") << int(MsgBox::Cancel);
+        const std::optional<QString> none;
+        const std::optional<QString> exit = QStringLiteral("Exit");
+        QTest::newRow("0, empty title stays blank") << int(MsgBox::OkOnly) << std::optional<QString>(QString())
+                                                    << int(QMessageBox::Ok) << QStringLiteral(" ") << int(MsgBox::Ok);
+        QTest::newRow("1, no title shows the application's name")
+            << int(MsgBox::OkCancel) << none << int(QMessageBox::Ok) << QStringLiteral("Plimo") << int(MsgBox::Ok);
+        QTest::newRow("1, Cancel") << int(MsgBox::OkCancel) << none << int(QMessageBox::Cancel)
+                                   << QStringLiteral("Plimo") << int(MsgBox::Cancel);
+        QTest::newRow("52, Yes") << int(MsgBox::YesNoExclamation) << exit << int(QMessageBox::Yes)
+                                 << QStringLiteral("Exit") << int(MsgBox::Yes);
+        QTest::newRow("52, No") << int(MsgBox::YesNoExclamation) << exit << int(QMessageBox::No)
+                                << QStringLiteral("Exit") << int(MsgBox::No);
     }
 
-    void messageBoxTitlesAndAnswers()
+    void messageBoxesByStyle()
     {
         QFETCH(int, style);
         QFETCH(std::optional<QString>, title);
         QFETCH(int, button);
-        QFETCH(QString, shownTitle);
         QFETCH(int, result);
+        // Each style's buttons, the one Enter presses first, and its icon.
+        const QMap<int, std::pair<Buttons, QMessageBox::Icon>> styles = {
+            {MsgBox::OkOnly, {{QMessageBox::Ok}, QMessageBox::NoIcon}},
+            {MsgBox::OkCancel, {{QMessageBox::Ok, QMessageBox::Cancel}, QMessageBox::NoIcon}},
+            {MsgBox::YesNoExclamation, {{QMessageBox::Yes, QMessageBox::No}, QMessageBox::Warning}},
+        };
+        int answer = 0;
+        const ShownBox shown = showBox(QStringLiteral("Do you want to exit ?"), style, title,
+                                       QMessageBox::StandardButton(button), &answer);
+        QCOMPARE(answer, result);
+        QTEST(shown.title, "shownTitle");
+        QCOMPARE(shown.text, QStringLiteral("Do you want to exit ?"));
+        QCOMPARE(shown.buttons, styles[style].first);
+        QCOMPARE(shown.defaultButton, styles[style].first.constFirst());
+        QCOMPARE(shown.icon, styles[style].second);
+    }
 
-        QCoreApplication::setApplicationName(QStringLiteral("Plimo"));
-        ModalAnswerer answerer{QMessageBox::StandardButton(button)};
-        QtDialogs dialogs;
-        QCOMPARE(dialogs.messageBox(QStringLiteral("Do you want to exit ?"), style, title), result);
-        QCOMPARE(answerer.title, shownTitle);
-        QCOMPARE(answerer.text, QStringLiteral("Do you want to exit ?"));
+    // Names in a question and a title are shown as given: never as markup,
+    // never with Qt's window-modified marker taken out.
+    void messageBoxesShowTextsAsGiven()
+    {
+        const QString prompt = QStringLiteral("Do you want to edit <b>A[*]B</b> & Co ?");
+        const ShownBox shown = showBox(prompt, MsgBox::YesNoExclamation, QStringLiteral("A[*]B"), QMessageBox::No);
+        QCOMPARE(shown.text, prompt);
+        QCOMPARE(shown.format, Qt::PlainText);
+        QCOMPARE(shown.title, QStringLiteral("A[*]B"));
+    }
+
+    void aBoxWithoutTextIsWideEnoughForItsTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("login name") << QStringLiteral("Please enter login name");
+        QTest::newRow("no record found") << QStringLiteral("No record found");
+        QTest::newRow("no record available") << QStringLiteral("No record available ");
+        QTest::newRow("Greek") << QStringLiteral("Παρακαλώ εισάγετε όνομα χρήστη");
+    }
+
+    // The notice stands in the title bar alone: the window manager must have
+    // room for all of it beside the frame's icon and three buttons (at least
+    // 24 pixels each), drawn in the title bar's font, bold in most frames.
+    void aBoxWithoutTextIsWideEnoughForItsTitle()
+    {
+        QFETCH(QString, title);
+        const ShownBox shown = showBox(QString(), MsgBox::OkOnly, title, QMessageBox::Ok);
+        QCOMPARE(shown.title, title);
+        QFont font = QApplication::font("QTitleBar");
+        font.setBold(true);
+        const int needed = QFontMetrics(font).horizontalAdvance(title) + 4 * 24;
+        QVERIFY2(shown.width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(shown.width).arg(needed)));
+    }
+
+    void qtsOwnTextsAreTranslated_data()
+    {
+        QTest::addColumn<QLocale::Language>("language");
+        QTest::addColumn<QString>("yes");
+        QTest::newRow("German") << QLocale::German << QStringLiteral("&Ja");
+        QTest::newRow("Arabic") << QLocale::Arabic << QStringLiteral("&نعم");
+    }
+
+    // Standard buttons follow the desktop's language; the windows, whose own
+    // texts are English, stay left to right.
+    void qtsOwnTextsAreTranslated()
+    {
+        QFETCH(QLocale::Language, language);
+        QTranslator *translator = installQtTranslations(*QCoreApplication::instance(), QLocale(language));
+        QVERIFY2(translator, "Qt's translations (package qt6-translations-l10n) are missing");
+        QMessageBox box;
+        const QString yes = box.addButton(QMessageBox::Yes)->text();
+        const Qt::LayoutDirection direction = box.layoutDirection();
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+        QTEST(yes, "yes");
+        QCOMPARE(direction, Qt::LeftToRight);
     }
 };
 

@@ -36,14 +36,6 @@ void bindUtf8(sqlite3_stmt *statement, int index, const QByteArray &text)
     sqlite3_bind_text(statement, index, text.isEmpty() ? "" : text.constData(), int(text.size()), SQLITE_STATIC);
 }
 
-QString columnList()
-{
-    QStringList columns;
-    for (const QString &name : contactFieldNames())
-        columns.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    return columns.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 ContactBatch::~ContactBatch()
@@ -60,12 +52,17 @@ bool ContactBatch::begin(const QString &path, const ContactDatabase::Settings &s
         return false;
     }
     if (m_database.isReadOnly()) {
-        m_lastError = tr("Could not add contacts: the contact database %1 is read-only.").arg(m_database.path());
+        m_lastError = tr("Could not add contacts to %1: %2.").arg(m_database.path(), m_database.readOnlyReason());
         close();
         return false;
     }
-    if (!m_names.attach(m_database)) {
+    if (!m_names.attach(m_database, NameIndex::Building::Now)) {
         m_lastError = m_names.lastError();
+        close();
+        return false;
+    }
+    if (const int rc = m_numericColumns.read(m_database.handle()); rc != SQLITE_OK) {
+        fail(tr("Could not read the contact database"), rc);
         close();
         return false;
     }
@@ -90,8 +87,10 @@ bool ContactBatch::prepare()
     for (int i = 0; i < ContactFieldCount; ++i)
         placeholders.append(QStringLiteral("?%1").arg(i + 1));
     const QString insert = QStringLiteral("INSERT INTO Table1 (%1) VALUES (%2)")
-                               .arg(columnList(), placeholders.join(QStringLiteral(", ")));
-    QStringList equal{QStringLiteral("(\"Name\" = ?1 OR (\"Name\" IS NULL AND ?1 = ''))")};
+                               .arg(contactFieldList(), placeholders.join(QStringLiteral(", ")));
+    // The name through the index of the name keys.
+    QStringList equal{QStringLiteral("(lower(rtrim(\"Name\")) = lower(rtrim(?1)) AND +\"Name\" = ?1 "
+                                     "OR lower(rtrim(\"Name\")) IS NULL AND ?1 = '')")};
     for (int i = 1; i < ContactFieldCount; ++i)
         equal.append(QStringLiteral("ifnull(\"%1\", '') = ?%2").arg(contactFieldNames()[i]).arg(i + 1));
     const QString findEqual =
@@ -107,7 +106,7 @@ bool ContactBatch::readFingerprints()
 {
     SqliteStatement all;
     int rc = all.prepare(m_database.handle(),
-                         QStringLiteral("SELECT %1 FROM Table1").arg(columnList()));
+                         QStringLiteral("SELECT %1 FROM Table1").arg(contactFieldList()));
     if (rc != SQLITE_OK)
         return fail(tr("Could not read the stored contacts"), rc);
     sqlite3_stmt *statement = all.handle();
@@ -156,8 +155,21 @@ ContactBatch::Outcome ContactBatch::add(const ContactTexts &values)
             bindUtf8(m_insert.handle(), i + 1, values[i]);
         rc = run.run();
     }
+    const QString what = tr("Could not add the contact %1").arg(QString::fromUtf8(values[0]));
     if (rc != SQLITE_DONE) {
-        fail(tr("Could not add the contact %1").arg(QString::fromUtf8(values[0])), rc);
+        fail(what, rc);
+        return Outcome::Failed;
+    }
+    WrittenTexts written;
+    std::copy(values.begin(), values.end(), written.begin());
+    QString changedByColumn;
+    rc = m_numericColumns.check(sqlite3_last_insert_rowid(m_database.handle()), written, changedByColumn);
+    if (rc != SQLITE_OK) {
+        fail(what, rc);
+        return Outcome::Failed;
+    }
+    if (!changedByColumn.isEmpty()) {
+        m_lastError = tr("%1: %2 (%3)").arg(what, changedByColumn, m_database.path());
         return Outcome::Failed;
     }
     m_added.insert(print);
@@ -170,7 +182,7 @@ bool ContactBatch::commit()
         m_lastError = tr("Could not save the contacts: no batch is under way.");
         return false;
     }
-    int rc = m_names.foldPending();
+    int rc = m_names.updatePendingKeys();
     if (rc == SQLITE_OK)
         rc = m_transaction->commit();
     if (rc != SQLITE_OK) {
@@ -197,6 +209,7 @@ void ContactBatch::close()
 {
     m_insert.finalize();
     m_findEqual.finalize();
+    m_numericColumns.clear();
     m_transaction.reset(); // rolls back unless committed
     m_names.detach();
     m_database.close();

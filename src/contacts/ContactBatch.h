@@ -3,6 +3,7 @@
 #include "contacts/ContactDatabase.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/NameIndex.h"
+#include "contacts/NumericColumns.h"
 #include "contacts/SqliteStatement.h"
 
 #include <QByteArray>
@@ -24,9 +25,10 @@ using ContactTexts = std::array<QByteArray, ContactFieldCount>;
 // transaction, so every added contact is found by name afterwards.
 //
 // A contact equal in all eight fields to a row already stored (or added
-// earlier in the batch) is an exact duplicate and is not added. The stored
+// earlier in the batch) is an exact duplicate and is not added. A text that
+// a column's declared type would change (see NumericColumns) fails the add. The stored
 // rows are read once, into 64-bit fingerprints; only a matching fingerprint
-// costs a look-up (by the index on "Name") to confirm the match.
+// costs a look-up (by the index of the name keys) to confirm the match.
 class ContactBatch
 {
     Q_DECLARE_TR_FUNCTIONS(ContactBatch)
@@ -61,6 +63,7 @@ private:
 
     ContactDatabase m_database;
     NameIndex m_names;
+    NumericColumns m_numericColumns;
     std::unique_ptr<WriteTransaction> m_transaction;
     SqliteStatement m_insert;
     SqliteStatement m_findEqual;

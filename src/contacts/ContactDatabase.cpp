@@ -3,24 +3,16 @@
 #include "contacts/ContactFileCheck.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/SqliteStatement.h"
+#include "files/PrivateFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
 #include <QStringList>
 
 #include <sqlite3.h>
 
-#include <atomic>
-
 namespace {
-
-QString nextConnectionName()
-{
-    static std::atomic<quint64> counter{0};
-    return QStringLiteral("merivo-contacts-%1").arg(++counter);
-}
 
 // Why this process could not change the contact database at path, or an
 // empty text when it can. Every change writes a journal beside the file.
@@ -73,12 +65,15 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
     case ContactFileCheck::Verdict::Missing: {
         if (settings.readOnly)
             return fail(tr("Could not open the contact database %1: the file does not exist.").arg(m_path));
-        if (!QDir().mkpath(folder))
+        if (!makePrivateFolder(folder))
             return fail(tr("Could not create the folder %1 for the contact database.").arg(folder));
         // A folder that may not be read hides the file it may hold.
         const QString why = folderProblem(folder);
         if (!why.isEmpty())
             return fail(tr("Could not open or create the contact database %1: %2.").arg(m_path, why));
+        // Contacts are personal: only the owner may read the file (SQLite
+        // would make it readable by all), nor its journal, which takes its mode.
+        QFile(m_path).open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         m_created = true;
         break;
     }
@@ -120,7 +115,7 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
     // Checked again on this connection: another program may have created or
     // changed the file meanwhile, and an undone change may have left another
     // table than the one that was checked.
-    const QString problem = ContactFileCheck::tableProblem(m_handle, m_path);
+    const QString problem = ContactFileCheck::tableProblem(handle(), m_path);
     if (!problem.isEmpty()) {
         fail(problem);
         close();
@@ -131,39 +126,20 @@ bool ContactDatabase::open(const QString &path, const Settings &settings)
 
 bool ContactDatabase::openConnection()
 {
-    m_connectionName = nextConnectionName();
-    m_connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    if (!m_connection.isValid()) {
-        fail(tr("Could not open the contact database %1: the SQLite driver of Qt is missing.").arg(m_path));
+    // The store's connection serves its own thread only: no locking inside SQLite.
+    const int flags = (m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+                      | SQLITE_OPEN_PRIVATECACHE | SQLITE_OPEN_NOMUTEX;
+    if (m_connection.open(m_path, flags, m_settings.busyTimeoutMs) != SQLITE_OK) {
+        fail(tr("Could not open the contact database %1: %2").arg(m_path, m_connection.errorText()));
         close();
         return false;
     }
-    m_connection.setDatabaseName(m_path);
-    QStringList options{QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_settings.busyTimeoutMs)};
-    if (m_readOnly)
-        options.append(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    m_connection.setConnectOptions(options.join(QLatin1Char(';')));
-    if (!m_connection.open()) {
-        fail(tr("Could not open the contact database %1: %2").arg(m_path, m_connection.lastError().databaseText()));
-        close();
-        return false;
-    }
-
-    const QVariant handle = m_connection.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(handle.constData())) {
-        fail(tr("Could not open the contact database %1: the connection is not an SQLite connection.").arg(m_path));
-        close();
-        return false;
-    }
-    m_handle = *static_cast<sqlite3 *const *>(handle.constData());
-    sqlite3_extended_result_codes(m_handle, 1);
-    sqlite3_busy_timeout(m_handle, m_settings.busyTimeoutMs);
 
     if (!m_readOnly) {
         // Per connection; a file left in WAL mode by another tool is turned
         // back into a plain rollback-journal file when nobody else has it open.
-        sqlite3_exec(m_handle, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_handle, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        m_connection.exec("PRAGMA journal_mode=DELETE");
+        m_connection.exec("PRAGMA synchronous=FULL");
     }
     return true;
 }
@@ -173,7 +149,7 @@ bool ContactDatabase::undoUnfinishedChange()
     // SQLite rolls a hot journal back on the first read of a connection that
     // may write. A file whose creation was cut short is empty afterwards and
     // is then created anew.
-    const int rc = sqlite3_exec(m_handle, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    const int rc = m_connection.exec("SELECT count(*) FROM sqlite_schema");
     if (rc != SQLITE_OK)
         return fail(failure(tr("Could not undo an unfinished change to the contact database"), rc));
     if (QFileInfo(m_path).size() == 0)
@@ -188,11 +164,11 @@ bool ContactDatabase::createContactTable()
         columns.append(QStringLiteral("\"%1\" TEXT NOT NULL DEFAULT ''").arg(name));
     const QString sql = QStringLiteral("CREATE TABLE IF NOT EXISTS Table1 (%1)").arg(columns.join(QStringLiteral(", ")));
 
-    WriteTransaction transaction(m_handle);
+    WriteTransaction transaction(handle());
     int rc = transaction.begin();
     if (rc == SQLITE_OK) {
         SqliteStatement create;
-        rc = create.prepare(m_handle, sql);
+        rc = create.prepare(handle(), sql);
         if (rc == SQLITE_OK) {
             rc = StatementRun(create).run();
             if (rc == SQLITE_DONE)
@@ -208,13 +184,7 @@ bool ContactDatabase::createContactTable()
 
 void ContactDatabase::close()
 {
-    m_handle = nullptr;
-    if (m_connectionName.isEmpty())
-        return;
     m_connection.close();
-    m_connection = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connectionName);
-    m_connectionName.clear();
 }
 
 bool ContactDatabase::fail(const QString &message)
@@ -225,24 +195,5 @@ bool ContactDatabase::fail(const QString &message)
 
 QString ContactDatabase::failure(const QString &what, int rc) const
 {
-    return tr("%1: %2 (%3)").arg(what, reason(rc, m_handle), m_path);
-}
-
-QString ContactDatabase::reason(int rc, sqlite3 *db)
-{
-    switch (rc & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return tr("the database is locked by another program or window");
-    case SQLITE_FULL:
-        return tr("the disk is full");
-    case SQLITE_READONLY:
-        return rc == SQLITE_READONLY_DBMOVED ? tr("the database file was moved or deleted")
-                                             : tr("the database is open read-only");
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return tr("the database file is damaged");
-    default:
-        return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    }
+    return tr("%1: %2 (%3)").arg(what, m_connection.reason(rc), m_path);
 }

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "contacts/SqliteConnection.h"
+
 #include <QCoreApplication>
-#include <QSqlDatabase>
 #include <QString>
 
-struct sqlite3;
-
-// One connection to db2.mdb, opened for one store: a named Qt SQL connection
-// of its own over the system SQLite, whose handle the store uses directly.
+// One connection to db2.mdb, opened for one store and used from its thread.
 //
 // Opening creates a missing folder and file (or fills a 0-byte file) with an
 // empty Table1, and refuses, with a message naming the path and the cause, a
@@ -42,22 +40,17 @@ public:
     // Statements prepared on handle() must be finalized before.
     void close();
 
-    bool isOpen() const { return m_handle != nullptr; }
+    bool isOpen() const { return m_connection.isOpen(); }
     bool isReadOnly() const { return m_readOnly; }
     // Why the file is open read-only ("the file may not be written", ...).
     QString readOnlyReason() const { return m_readOnlyReason; }
-    // True when this opening created the file (or filled an empty one).
-    bool wasCreated() const { return m_created; }
-    sqlite3 *handle() const { return m_handle; }
+    sqlite3 *handle() const { return m_connection.handle(); }
     QString path() const { return m_path; }
-    QString connectionName() const { return m_connectionName; }
     QString lastError() const { return m_lastError; }
 
     // "<what>: <SQLite's reason in plain words> (<path>)", for a failure
     // that the connection has just reported with the code rc.
     QString failure(const QString &what, int rc) const;
-    // SQLite's reason for the result code rc in plain words.
-    static QString reason(int rc, sqlite3 *db);
 
 private:
     bool fail(const QString &message);
@@ -65,12 +58,10 @@ private:
     bool undoUnfinishedChange();
     bool createContactTable();
 
-    QSqlDatabase m_connection;
-    QString m_connectionName;
+    SqliteConnection m_connection;
     QString m_path;
     QString m_lastError;
     QString m_readOnlyReason;
-    sqlite3 *m_handle = nullptr;
     Settings m_settings;
     bool m_readOnly = false;
     bool m_created = false;

@@ -1,8 +1,8 @@
 #include "contacts/ContactFileCheck.h"
 
-#include "contacts/ContactDatabase.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/LegacyDatabaseFile.h"
+#include "contacts/SqliteConnection.h"
 #include "contacts/SqliteStatement.h"
 
 #include <QFile>
@@ -91,17 +91,12 @@ ContactFileCheck::Result ContactFileCheck::inspect(const QString &path, int busy
         name = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
-    sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString why = ContactDatabase::reason(rc, db);
-        sqlite3_close_v2(db);
-        return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, why)};
-    }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, busyTimeoutMs);
-    const QString problem = tableProblem(db, path, &rc);
-    sqlite3_close_v2(db);
+    SqliteConnection connection;
+    int rc = connection.open(name, flags, busyTimeoutMs);
+    if (rc != SQLITE_OK)
+        return {Verdict::Refused, tr("Could not read the contact database %1: %2").arg(path, connection.reason(rc))};
+    const QString problem = tableProblem(connection.handle(), path, &rc);
+    connection.close();
 
     // A hot journal left by a crash can only be rolled back by a writer: the
     // store's own connection does that, and checks Table1 again afterwards.
@@ -118,7 +113,7 @@ QString ContactFileCheck::tableProblem(sqlite3 *db, const QString &path, int *sq
     const auto readFailed = [&]() {
         if (sqliteCode)
             *sqliteCode = rc;
-        return tr("Could not read the contact database %1: %2").arg(path, ContactDatabase::reason(rc, db));
+        return tr("Could not read the contact database %1: %2").arg(path, SqliteConnection::reason(rc, db));
     };
     const QString notOurs = tr("%1 is not a Merivo contact database: %2").arg(path);
 

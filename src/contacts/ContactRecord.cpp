@@ -1,5 +1,7 @@
 #include "contacts/ContactRecord.h"
 
+#include <QStringList>
+
 const std::array<QString, ContactFieldCount> &contactFieldNames()
 {
     static const std::array<QString, ContactFieldCount> names = {
@@ -13,4 +15,12 @@ const std::array<QString, ContactFieldCount> &contactFieldNames()
         QStringLiteral("Website Address"),
     };
     return names;
+}
+
+QString contactFieldList()
+{
+    QStringList quoted;
+    for (const QString &name : contactFieldNames())
+        quoted.append(QLatin1Char('"') + name + QLatin1Char('"'));
+    return quoted.join(QStringLiteral(", "));
 }

@@ -29,6 +29,10 @@ constexpr int fieldIndex(ContactField field)
 // small a), indexed by ContactField.
 const std::array<QString, ContactFieldCount> &contactFieldNames();
 
+// The eight field names as SQL names, in order, joined by commas:
+// "Name", "Address", ...
+QString contactFieldList();
+
 inline QString contactFieldName(ContactField field)
 {
     return contactFieldNames()[fieldIndex(field)];

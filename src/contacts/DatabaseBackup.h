@@ -7,8 +7,11 @@
 // consistent even while the program has the file open and writes to it:
 // the copy is of one committed state, never half of a save.
 //
-// Safe on any thread: each call opens connections of its own (plain SQLite,
-// no Qt SQL connection).
+// Every copy appears complete or not at all (AtomicFile), is readable by its
+// owner only, and never goes over the database, the files SQLite keeps
+// beside it, or a copy that Merivo keeps (ProtectedFiles).
+//
+// Safe on any thread: each call opens connections of its own.
 class DatabaseBackup
 {
     Q_DECLARE_TR_FUNCTIONS(DatabaseBackup)
@@ -22,24 +25,38 @@ public:
     static QString backupFolder(const QString &databasePath);
     static QString backupPath(const QString &databasePath, const QString &stamp);
 
-    // Copies the contact database at source into the file target, which
-    // appears complete or not at all (written beside it under another
-    // name, flushed to disk, then renamed over it). Refuses a source that
-    // is not a contact database.
-    static bool copy(const QString &source, const QString &target, QString *error);
+    // How a copy is made: through SQLite, of a sound contact database; or
+    // byte for byte, of a damaged or foreign file that is to be kept as it is.
+    enum class Content { Consistent, AsItIs };
 
-    // Copies any file as it is, just as atomically: for keeping a damaged
-    // or foreign database before it is replaced.
-    static bool copyFile(const QString &source, const QString &target, QString *error);
+    // Copies the contact database at source into the file target, replacing
+    // a file there unless it is one of the database's protected files.
+    static bool copy(const QString &source, const QString &target, QString *error);
+    // The same into a target that must not be there yet; wasThere is set
+    // when it was (also when it appeared meanwhile), and nothing is written.
+    static bool copyNew(const QString &source, const QString &target, QString *error, bool *wasThere);
+    // Keeps a copy in backups/ under backupPath(source, stamp), or under the
+    // stamp with "-2", "-3", ... when that name is taken: a kept copy never
+    // replaces another. Returns its path, or an empty text on failure.
+    // Part files that an earlier copy left there when it was cut short go.
+    static QString keepCopy(const QString &source, const QString &stamp, Content content, QString *error);
 
     // Whether the file at path is a contact database that SQLite's integrity
-    // check finds sound; problem says what is wrong otherwise.
+    // check finds sound; problem says what is wrong otherwise (the first of
+    // the problems found, and how many more there are).
     static bool verify(const QString &path, QString *problem);
+
+    // Why the database at target could not be written, or an empty text.
+    static QString writeProblem(const QString &target);
+    // Why source, the same file as the database at target, cannot be
+    // restored into it; an empty text when it is another file.
+    static QString sameFileProblem(const QString &source, const QString &target);
 
     // Replaces the contents of the database at target with those of the
     // sound contact database at source. A target that is a contact database
     // is overwritten in place in one transaction, so that connections the
     // program holds open see the new contents; any other file (or none) is
-    // replaced as a whole, atomically.
+    // replaced as a whole, atomically. A target that is a symbolic link
+    // stays one: the file it names is written.
     static bool replaceContents(const QString &source, const QString &target, QString *error);
 };

@@ -2,99 +2,58 @@
 
 #include "contacts/ContactDatabase.h"
 #include "contacts/NameKey.h"
+#include "contacts/NameKeyBuilder.h"
+#include "contacts/NameKeyTables.h"
 
-#include <QChar>
-#include <QMap>
-#include <QStringList>
+#include <QFileInfo>
 
 #include <sqlite3.h>
-
-#include <vector>
 
 namespace {
 
 constexpr char KeyFunction[] = "merivo_name_key";
 
-struct SchemaObject
-{
-    QString name;
-    QString sql;
-};
-
-// In the order they are created; every one is plain SQL that the sqlite3
-// shell understands.
-const std::vector<SchemaObject> &schemaObjects()
-{
-    // A pending name is one that no variant carries yet; a name stays a
-    // variant while some row carries it. NULL names have no variant.
-    static const QString pendNew = QStringLiteral(
-        "  INSERT OR IGNORE INTO merivo_name_pending(name) SELECT new.\"Name\"\n"
-        "    WHERE new.\"Name\" IS NOT NULL\n"
-        "      AND NOT EXISTS (SELECT 1 FROM merivo_name_variant WHERE name = new.\"Name\");\n");
-    static const QString dropOld = QStringLiteral(
-        "  DELETE FROM merivo_name_variant WHERE name = old.\"Name\"\n"
-        "    AND NOT EXISTS (SELECT 1 FROM Table1 WHERE \"Name\" = old.\"Name\");\n"
-        "  DELETE FROM merivo_name_pending WHERE name = old.\"Name\"\n"
-        "    AND NOT EXISTS (SELECT 1 FROM Table1 WHERE \"Name\" = old.\"Name\");\n");
-    static const std::vector<SchemaObject> objects = {
-        {QStringLiteral("merivo_name_on_table1"),
-         QStringLiteral("CREATE INDEX merivo_name_on_table1 ON Table1(\"Name\")")},
-        {QStringLiteral("merivo_name_variant"),
-         QStringLiteral("CREATE TABLE merivo_name_variant(name NOT NULL PRIMARY KEY, key TEXT NOT NULL) WITHOUT ROWID")},
-        {QStringLiteral("merivo_name_variant_by_key"),
-         QStringLiteral("CREATE INDEX merivo_name_variant_by_key ON merivo_name_variant(key)")},
-        {QStringLiteral("merivo_name_pending"),
-         QStringLiteral("CREATE TABLE merivo_name_pending(name NOT NULL PRIMARY KEY) WITHOUT ROWID")},
-        {QStringLiteral("merivo_name_scheme"),
-         QStringLiteral("CREATE TABLE merivo_name_scheme(version TEXT NOT NULL)")},
-        {QStringLiteral("merivo_name_after_insert"),
-         QStringLiteral("CREATE TRIGGER merivo_name_after_insert AFTER INSERT ON Table1\nBEGIN\n") + pendNew
-             + QStringLiteral("END")},
-        {QStringLiteral("merivo_name_after_update"),
-         QStringLiteral("CREATE TRIGGER merivo_name_after_update AFTER UPDATE OF \"Name\" ON Table1\nBEGIN\n") + pendNew
-             + dropOld + QStringLiteral("END")},
-        {QStringLiteral("merivo_name_after_delete"),
-         QStringLiteral("CREATE TRIGGER merivo_name_after_delete AFTER DELETE ON Table1\nBEGIN\n") + dropOld
-             + QStringLiteral("END")},
-    };
-    return objects;
-}
-
-QString quotedIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-// merivo_name_key(text): the folded key of a name; NULL folds like ''.
-// UTF-8 both ways: SQLite drops a leading U+FEFF from UTF-16 text.
+// merivo_name_key(value): the folded key of a name as UTF-8, the text the
+// store shows for the value folded; NULL folds like ''.
 void nameKeyFunction(sqlite3_context *context, int, sqlite3_value **arguments)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
-    const QString name = text ? textFromUtf8(QByteArrayView(text, sqlite3_value_bytes(arguments[0]))) : QString();
-    const QByteArray key = nameKey(name).toUtf8();
+    QByteArray key;
+    nameKeyUtf8(StoredValue::bytesOf(arguments[0]), key);
     // An empty key is '' and never NULL.
     sqlite3_result_text(context, key.isEmpty() ? "" : key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }
 
-int execute(sqlite3 *db, const QString &sql)
+// The first row whose name is exactly `name`, through the index.
+QString firstRowNamed(const QString &name)
 {
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    return QStringLiteral("(SELECT t.rowid FROM Table1 AS t WHERE lower(rtrim(t.\"Name\")) = lower(rtrim(%1)) "
+                          "AND +t.\"Name\" = %1 ORDER BY t.rowid LIMIT 1)")
+        .arg(name);
+}
+
+// A file small enough to be keyed at once, before the form shows: a few
+// milliseconds, and no thread at work beside the window.
+constexpr qint64 KeyedAtOnceBytes = 4 * 1024 * 1024;
+
+bool hasPendingNames(sqlite3 *db)
+{
+    SqliteStatement any;
+    if (any.prepare(db, QStringLiteral("SELECT 1 FROM merivo_name_pending LIMIT 1")) != SQLITE_OK)
+        return false;
+    StatementRun run(any);
+    return run.step() == SQLITE_ROW;
 }
 
 } // namespace
 
-QString NameIndex::schemeVersion()
-{
-    // The Unicode tables decide what folds to what; new tables, new keys.
-    // Keys of version 2 keep a leading U+FEFF, which version 1 lost.
-    return QStringLiteral("name key 2, unicode %1").arg(int(QChar::currentUnicodeVersion()));
-}
+NameIndex::NameIndex() = default;
 
-bool NameIndex::attach(ContactDatabase &database)
+NameIndex::~NameIndex() = default;
+
+bool NameIndex::attach(ContactDatabase &database, Building building)
 {
-    detach();
+    m_writer.reset();
+    m_mode = Mode::Scanning;
     m_lastError.clear();
     sqlite3 *db = database.handle();
 
@@ -102,185 +61,140 @@ bool NameIndex::attach(ContactDatabase &database)
     // run it there.
     int rc = sqlite3_create_function_v2(db, KeyFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
                                         nullptr, nameKeyFunction, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        m_lastError = database.failure(tr("Could not prepare searching by name"), rc);
-        return false;
+    NameKeyTables::State state = NameKeyTables::State::Other;
+    if (rc == SQLITE_OK)
+        rc = NameKeyTables::readState(db, state);
+    // Not within a transaction of the caller's, which the steps cannot join.
+    const bool here = sqlite3_get_autocommit(db)
+        && (building == Building::Now || QFileInfo(database.path()).size() <= KeyedAtOnceBytes);
+    if (rc == SQLITE_OK && state != NameKeyTables::State::Current && !database.isReadOnly()) {
+        // Another program holding the file only delays the keys: Find scans
+        // meanwhile and the next opening tries again.
+        if (!here)
+            m_builder = NameKeyBuilder::start(database.path());
+        else if (NameKeyBuilder::buildNow(db) == SQLITE_OK)
+            rc = NameKeyTables::readState(db, state);
     }
-
-    bool current = false;
-    rc = checkObjects(db, current);
     if (rc != SQLITE_OK) {
         m_lastError = database.failure(tr("Could not read the contact database"), rc);
         return false;
     }
-    if (!current && !database.isReadOnly()) {
-        // Another program holding the file only delays the keys: Find scans
-        // meanwhile and the next opening tries again.
-        if (rebuild(db) == SQLITE_OK)
-            current = true;
-    }
-    m_mode = current ? Mode::Indexed : Mode::Scanning;
+    if (state != NameKeyTables::State::Current)
+        return true;
 
-    if (m_mode == Mode::Indexed && !database.isReadOnly()) {
-        rc = m_foldIntoVariants.prepare(
-            db, QStringLiteral("INSERT OR REPLACE INTO merivo_name_variant(name, key) "
-                               "SELECT name, merivo_name_key(name) FROM merivo_name_pending"));
-        if (rc == SQLITE_OK)
-            rc = m_clearPending.prepare(db, QStringLiteral("DELETE FROM merivo_name_pending"));
-        if (rc != SQLITE_OK) {
-            m_lastError = database.failure(tr("Could not prepare searching by name"), rc);
-            detach();
-            return false;
-        }
-        // Best effort: Find folds pending names on the fly anyway.
-        foldPendingAtOpen(db);
+    m_mode = Mode::Indexed;
+    if (database.isReadOnly())
+        return true;
+    m_writer = std::make_unique<NameKeyWriter>();
+    if ((rc = m_writer->prepare(db)) != SQLITE_OK) {
+        m_lastError = database.failure(tr("Could not prepare searching by name"), rc);
+        detach();
+        return false;
+    }
+    // Names other programs wrote: Find folds them as it reads until they
+    // are keyed.
+    if (hasPendingNames(db)) {
+        if (here)
+            NameKeyBuilder::buildNow(db);
+        else
+            m_builder = NameKeyBuilder::start(database.path());
     }
     return true;
 }
 
 void NameIndex::detach()
 {
-    m_foldIntoVariants.finalize();
-    m_clearPending.finalize();
+    m_writer.reset();
+    m_builder.reset();
     m_mode = Mode::Scanning;
 }
 
-int NameIndex::checkObjects(sqlite3 *db, bool &current)
+bool NameIndex::waitForKeys(int timeoutMs)
 {
-    current = false;
-    QMap<QString, QString> found;
-    {
-        SqliteStatement list;
-        int rc = list.prepare(db, QStringLiteral("SELECT name, sql FROM sqlite_schema "
-                                                 "WHERE name LIKE 'merivo\\_name\\_%' ESCAPE '\\'"));
-        if (rc != SQLITE_OK)
-            return rc;
-        StatementRun run(list);
-        while ((rc = run.step()) == SQLITE_ROW)
-            found.insert(run.textAt(0), run.textAt(1));
-        if (rc != SQLITE_DONE)
-            return rc;
-    }
-    if (found.size() != qsizetype(schemaObjects().size()))
-        return SQLITE_OK;
-    for (const SchemaObject &object : schemaObjects()) {
-        // SQLite keeps the text as written, but may collapse blanks.
-        if (found.value(object.name).simplified() != object.sql.simplified())
-            return SQLITE_OK;
-    }
+    return !m_builder || m_builder->wait(timeoutMs);
+}
 
-    SqliteStatement version;
-    int rc = version.prepare(db, QStringLiteral("SELECT version FROM merivo_name_scheme"));
-    if (rc != SQLITE_OK)
-        return rc;
-    StatementRun run(version);
-    QStringList versions;
-    while ((rc = run.step()) == SQLITE_ROW)
-        versions.append(run.textAt(0));
-    if (rc != SQLITE_DONE)
-        return rc;
-    current = versions == QStringList{schemeVersion()};
+int NameIndex::updateKeys(const std::vector<StoredValue> &names)
+{
+    if (!m_writer)
+        return SQLITE_OK; // the triggers make them pending, if they are there
+    for (const StoredValue &name : names) {
+        if (const int rc = m_writer->update(name); rc != SQLITE_OK)
+            return rc;
+    }
     return SQLITE_OK;
 }
 
-int NameIndex::rebuild(sqlite3 *db)
+int NameIndex::updatePendingKeys()
 {
-    WriteTransaction transaction(db);
-    int rc = transaction.begin();
-    if (rc != SQLITE_OK)
-        return rc;
-
-    // Whatever is there under our names goes: triggers first, as they refer
-    // to the tables.
-    QStringList drops;
-    {
-        SqliteStatement list;
-        rc = list.prepare(db, QStringLiteral("SELECT type, name FROM sqlite_schema "
-                                             "WHERE name LIKE 'merivo\\_name\\_%' ESCAPE '\\' "
-                                             "AND type IN ('trigger', 'index', 'table') "
-                                             "ORDER BY CASE type WHEN 'trigger' THEN 0 WHEN 'index' THEN 1 ELSE 2 END"));
-        if (rc != SQLITE_OK)
-            return rc;
-        StatementRun run(list);
-        while ((rc = run.step()) == SQLITE_ROW)
-            drops.append(QStringLiteral("DROP %1 IF EXISTS %2").arg(run.textAt(0).toUpper(), quotedIdentifier(run.textAt(1))));
-        if (rc != SQLITE_DONE)
-            return rc;
-    }
-    for (const QString &drop : drops) {
-        if ((rc = execute(db, drop)) != SQLITE_OK)
-            return rc;
-    }
-    for (const SchemaObject &object : schemaObjects()) {
-        if ((rc = execute(db, object.sql)) != SQLITE_OK)
-            return rc;
-    }
-
-    rc = execute(db, QStringLiteral("INSERT OR IGNORE INTO merivo_name_variant(name, key) "
-                                    "SELECT name, merivo_name_key(name) FROM "
-                                    "(SELECT DISTINCT \"Name\" AS name FROM Table1 WHERE \"Name\" IS NOT NULL)"));
-    if (rc != SQLITE_OK)
-        return rc;
-    SqliteStatement record;
-    rc = record.prepare(db, QStringLiteral("INSERT INTO merivo_name_scheme(version) VALUES (?1)"));
-    if (rc != SQLITE_OK)
-        return rc;
-    {
-        StatementRun run(record);
-        run.bind(1, schemeVersion());
-        rc = run.run();
-        if (rc != SQLITE_DONE)
-            return rc;
-    }
-    record.finalize();
-    return transaction.commit();
-}
-
-int NameIndex::foldPendingAtOpen(sqlite3 *db)
-{
-    {
-        SqliteStatement any;
-        int rc = any.prepare(db, QStringLiteral("SELECT 1 FROM merivo_name_pending LIMIT 1"));
-        if (rc != SQLITE_OK)
-            return rc;
-        StatementRun run(any);
-        rc = run.step();
-        if (rc != SQLITE_ROW)
-            return rc == SQLITE_DONE ? SQLITE_OK : rc;
-    }
-    WriteTransaction transaction(db);
-    int rc = transaction.begin();
-    if (rc == SQLITE_OK)
-        rc = foldPending();
-    if (rc == SQLITE_OK)
-        rc = transaction.commit();
-    return rc;
-}
-
-int NameIndex::foldPending()
-{
-    if (!m_foldIntoVariants.handle())
+    if (!m_writer)
         return SQLITE_OK;
-    int rc = StatementRun(m_foldIntoVariants).run();
-    if (rc == SQLITE_DONE)
-        rc = StatementRun(m_clearPending).run();
-    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    constexpr int Batch = 4096;
+    int done = Batch;
+    int rc = SQLITE_OK;
+    while (rc == SQLITE_OK && done == Batch)
+        rc = m_writer->updatePending(Batch, done);
+    return rc;
 }
 
 QString NameIndex::findFirstSql(const QString &columns) const
 {
     if (m_mode == Mode::Scanning) {
-        return QStringLiteral("SELECT %1 FROM Table1 WHERE merivo_name_key(\"Name\") = ?1 ORDER BY rowid LIMIT 1")
-            .arg(columns);
+        return QStringLiteral("SELECT %1 FROM Table1 WHERE CASE WHEN %2 THEN merivo_name_key(\"Name\") "
+                              "ELSE lower(rtrim(\"Name\")) END = ?1 OR (\"Name\" IS NULL AND ?1 = '') "
+                              "ORDER BY rowid LIMIT 1")
+            .arg(columns, NameKeyTables::needsLookSql(QStringLiteral("\"Name\"")));
     }
     return QStringLiteral(
                "SELECT %1 FROM Table1 WHERE rowid = (SELECT min(first) FROM ("
-               " SELECT (SELECT min(t.rowid) FROM Table1 AS t WHERE t.\"Name\" = v.name) AS first"
-               "  FROM merivo_name_variant AS v WHERE v.key = ?1"
+               " SELECT (SELECT rowid FROM Table1 WHERE lower(rtrim(\"Name\")) = ?1"
+               "  AND merivo_name_key(\"Name\") = ?1 ORDER BY rowid LIMIT 1) AS first"
                " UNION ALL"
-               " SELECT (SELECT min(t.rowid) FROM Table1 AS t WHERE t.\"Name\" = p.name)"
-               "  FROM merivo_name_pending AS p WHERE merivo_name_key(p.name) = ?1"
+               " SELECT %2 FROM merivo_name_variant AS v WHERE v.hash = ?2 AND merivo_name_key(v.name) = ?1"
                " UNION ALL"
-               " SELECT min(rowid) FROM Table1 WHERE \"Name\" IS NULL AND ?1 = ''))")
-        .arg(columns);
+               " SELECT %3 FROM merivo_name_pending AS p WHERE merivo_name_key(p.name) = ?1"
+               " UNION ALL"
+               " SELECT (SELECT rowid FROM Table1 WHERE lower(rtrim(\"Name\")) IS NULL ORDER BY rowid LIMIT 1)"
+               "  WHERE ?1 = ''))")
+        .arg(columns, firstRowNamed(QStringLiteral("v.name")), firstRowNamed(QStringLiteral("p.name")));
+}
+
+void NameIndex::bindFind(StatementRun &run, const QString &name)
+{
+    const QString key = nameKey(name);
+    run.bind(1, key);
+    run.bind(2, NameKeyTables::keyHash(key)); // not used when scanning
+}
+
+std::optional<qint64> NameIndex::unkeyedNames(sqlite3 *db)
+{
+    NameKeyTables::State state;
+    if (NameKeyTables::readState(db, state) != SQLITE_OK || state != NameKeyTables::State::Current)
+        return std::nullopt;
+    SqliteStatement names;
+    SqliteStatement keyed;
+    int rc = names.prepare(db, QStringLiteral("SELECT DISTINCT \"Name\" FROM Table1 WHERE %1")
+                                   .arg(NameKeyTables::needsLookSql(QStringLiteral("\"Name\""))));
+    if (rc == SQLITE_OK) {
+        rc = keyed.prepare(db, QStringLiteral("SELECT EXISTS(SELECT 1 FROM merivo_name_variant WHERE hash = ?1 AND "
+                                              "name = ?2) OR EXISTS(SELECT 1 FROM merivo_name_pending WHERE name = ?2)"));
+    }
+    if (rc != SQLITE_OK)
+        return std::nullopt;
+    qint64 count = 0;
+    StatementRun run(names);
+    while ((rc = run.step()) == SQLITE_ROW) {
+        const StoredValue name = StoredValue::fromColumn(run.handle(), 0);
+        const std::optional<qint32> hash = NameKeyTables::variantHash(name);
+        if (!hash)
+            continue;
+        StatementRun check(keyed);
+        check.bind(1, *hash);
+        name.bind(check.handle(), 2);
+        if (check.step() != SQLITE_ROW)
+            return std::nullopt;
+        if (check.int64At(0) == 0)
+            ++count;
+    }
+    return rc == SQLITE_DONE ? std::optional<qint64>(count) : std::nullopt;
 }

@@ -26,8 +26,8 @@ void Recordset::close()
     m_store->close();
     m_position = Position();
     m_beforeAdd = Position();
-    m_values = ContactValues();
-    m_buffer = ContactValues();
+    m_values = StoredRecord();
+    m_buffer = ContactChanges();
     m_editMode = EditMode::None;
     m_lastModified.reset();
     m_noMatch = false;
@@ -48,14 +48,19 @@ QString Recordset::databasePath() const
     return m_store->path();
 }
 
-QString Recordset::connectionName() const
+sqlite3 *Recordset::databaseHandle() const
 {
-    return m_store->connectionName();
+    return m_store->databaseHandle();
 }
 
 bool Recordset::searchesByIndex() const
 {
     return m_store->searchesByIndex();
+}
+
+bool Recordset::waitForNameKeys(int timeoutMs)
+{
+    return m_store->waitForNameKeys(timeoutMs);
 }
 
 bool Recordset::hasCurrentRecord() const
@@ -77,7 +82,7 @@ void Recordset::setValue(ContactField field, const QString &text)
 
 QString Recordset::value(ContactField field) const
 {
-    return m_buffer[fieldIndex(field)];
+    return m_buffer[fieldIndex(field)].value_or(m_values[fieldIndex(field)].text());
 }
 
 // ---- adding, editing, deleting
@@ -91,8 +96,8 @@ bool Recordset::AddNew()
         return refuseReadOnly(what);
     m_beforeAdd = m_position;
     m_editMode = EditMode::Adding;
-    m_buffer = ContactValues();
-    m_values = ContactValues();
+    m_buffer = ContactChanges();
+    m_values = StoredRecord();
     Q_EMIT currentRecordChanged();
     return true;
 }
@@ -128,7 +133,7 @@ bool Recordset::Edit()
     m_editMode = EditMode::Editing;
     m_editId = row.id;
     m_editedFrom = row.values;
-    m_buffer = row.values;
+    m_buffer = ContactChanges();
     return true;
 }
 
@@ -141,7 +146,10 @@ bool Recordset::Update()
 
     Q_EMIT aboutToSave();
     if (m_editMode == EditMode::Adding) {
-        const std::optional<qint64> id = m_store->insert(m_buffer);
+        ContactValues values;
+        for (int i = 0; i < ContactFieldCount; ++i)
+            values[i] = m_buffer[i].value_or(QString());
+        const std::optional<qint64> id = m_store->insert(values);
         if (!id)
             return fail(m_store->lastError());
         m_lastModified = id;
@@ -150,7 +158,14 @@ bool Recordset::Update()
         return true;
     }
 
-    if (m_store->update(m_editId, m_buffer, m_editedFrom) != ContactStore::Change::Done)
+    // A text set as the field shows it is no change: the stored value, a
+    // number or bytes that are not UTF-8 perhaps, stays as it is.
+    ContactChanges changes = m_buffer;
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        if (changes[i] && *changes[i] == m_editedFrom[i].text())
+            changes[i].reset();
+    }
+    if (m_store->update(m_editId, changes, m_editedFrom) != ContactStore::Change::Done)
         return fail(m_store->lastError());
     m_lastModified = m_editId;
     m_editMode = EditMode::None;
@@ -373,7 +388,7 @@ void Recordset::land(const ContactRow &row)
 void Recordset::leave(Position::Kind kind, qint64 id)
 {
     m_position = Position{kind, id};
-    m_values = ContactValues();
+    m_values = StoredRecord();
     Q_EMIT currentRecordChanged();
 }
 

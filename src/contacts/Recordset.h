@@ -23,8 +23,11 @@ using RecordBookmark = std::optional<qint64>;
 // Writes happen only on Update(): the texts of a pending new record
 // (AddNew) or of the record opened by Edit are taken from the edit buffer
 // at that moment (aboutToSave() lets bound boxes fill it) and written to
-// that record, by row id, and to no other. While an add or edit is pending,
-// every move is refused, so that nothing typed can land on another record.
+// that record, by row id, and to no other. An edit writes only the fields
+// set in the buffer to another text than they show: every other value,
+// whatever another program stored there, stays as it is. While an add
+// or edit is pending, every move is refused, so that nothing typed can land
+// on another record.
 //
 // Operations return false on failure and leave the view as it was;
 // lastError() says what failed. currentRecordChanged() follows every
@@ -49,9 +52,13 @@ public:
     bool isOpen() const;
     bool isReadOnly() const;
     QString databasePath() const;
-    QString connectionName() const;
-    // False only for a read-only file without current name keys (see NameIndex).
+    // The store's own SQLite connection, for what holds per connection
+    // (such as a limit on the file's size).
+    sqlite3 *databaseHandle() const;
+    // False while name keys are being made, and for a read-only file
+    // without them (see NameIndex).
     bool searchesByIndex() const;
+    bool waitForNameKeys(int timeoutMs);
 
     // A new empty record becomes current and pending; the record current
     // before is remembered.
@@ -95,12 +102,15 @@ public:
     // A stored record is current (false while adding: the new one is not
     // stored yet).
     bool hasCurrentRecord() const;
-    // The stored values of the current record; empty texts when none.
-    const ContactValues &currentValues() const { return m_values; }
+    // The current record as stored; all NULL when none.
+    const StoredRecord &currentRecord() const { return m_values; }
+    // Its values as texts; empty texts when none.
+    ContactValues currentValues() const { return textsOf(m_values); }
     EditMode editMode() const { return m_editMode; }
     QString lastError() const { return m_lastError; }
 
-    // The edit buffer: the texts Update() writes.
+    // The edit buffer: the texts Update() writes. A field not set keeps its
+    // stored value.
     void setValue(ContactField field, const QString &text);
     QString value(ContactField field) const;
 
@@ -134,11 +144,11 @@ private:
     std::unique_ptr<ContactStore> m_store;
     Position m_position;
     Position m_beforeAdd;
-    ContactValues m_values;
-    ContactValues m_buffer;
+    StoredRecord m_values;
+    ContactChanges m_buffer;
     EditMode m_editMode = EditMode::None;
     qint64 m_editId = 0;
-    ContactValues m_editedFrom; // the record as stored when Edit() opened it
+    StoredRecord m_editedFrom; // the record as stored when Edit() opened it
     RecordBookmark m_lastModified;
     bool m_noMatch = false;
     QString m_lastError;

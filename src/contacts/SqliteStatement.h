@@ -11,7 +11,8 @@ struct sqlite3_stmt;
 // not a byte order mark.
 QString textFromUtf8(QByteArrayView utf8);
 
-// A statement prepared once on a connection and run many times.
+// A statement prepared once on a connection (see SqliteConnection) and run
+// many times.
 class SqliteStatement
 {
 public:
@@ -51,6 +52,7 @@ public:
     qint64 int64At(int column) const;
     // NULL reads as an empty text.
     QString textAt(int column) const;
+    sqlite3_stmt *handle() const { return m_statement; }
 
 private:
     sqlite3_stmt *m_statement;

@@ -1,7 +1,7 @@
 #include "FindByName.h"
 
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
+#include "recordform/DataControl.h"
 #include "toolkit/Dialogs.h"
 
 QString FindByName::criterion(const QString &fieldPart, const QString &answer)

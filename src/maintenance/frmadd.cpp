@@ -1,8 +1,8 @@
 #include "frmadd.h"
 
 #include "FindByName.h"
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
+#include "recordform/DataControl.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Fonts.h"
@@ -83,7 +83,6 @@ void frmadd::cmdAdd_Click()
         reportStoreFailure(Data1->Recordset()->lastError());
         return;
     }
-    setTypingLimits(true);
     Data1->setVisible(false);
     cmdFind->hide();
     cmdok->show();
@@ -108,7 +107,7 @@ void frmadd::cmdDelete_Click()
         txtName->setFocus();
         return;
     }
-    if (program().dialogs().messageBox(tr("Do you want to delete?") + txtName->text() + u'?', MsgBox::OkCancel)
+    if (program().dialogs().messageBox(tr("Do you want to delete?%1?").arg(txtName->text()), MsgBox::OkCancel)
         != MsgBox::Ok)
         return;
     Recordset *records = Data1->Recordset();
@@ -132,7 +131,6 @@ void frmadd::cmdok_Click()
         reportStoreFailure(Data1->lastError());
         return;
     }
-    setTypingLimits(false);
     Recordset *records = Data1->Recordset();
     records->setBookmark(records->LastModified());
     Data1->Refresh();
@@ -148,7 +146,6 @@ void frmadd::cmdCancel_Click()
 
 void frmadd::showBrowsingButtons()
 {
-    setTypingLimits(false);
     cmdok->hide();
     cmdCancel->hide();
     cmdAdd->show();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/RecordForm.h"
+#include "recordform/RecordForm.h"
 
 // The Add and Delete Record form: browse the contacts, add one, delete the
 // one on show. Adding puts Save and Cancel in the places of Delete and Exit.

@@ -1,8 +1,8 @@
 #include "frmfind.h"
 
 #include "FindByName.h"
-#include "contacts/DataControl.h"
 #include "contacts/Recordset.h"
+#include "recordform/DataControl.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Fonts.h"
@@ -72,8 +72,8 @@ void frmfind::cmdEdit_Click()
         txtName->setFocus();
         return;
     }
-    if (program().dialogs().messageBox(tr("Do you want to edit ") + txtName->text() + tr(" ?"),
-                                       MsgBox::YesNoExclamation, tr("Edit"))
+    if (program().dialogs().messageBox(tr("Do you want to edit %1 ?").arg(txtName->text()), MsgBox::YesNoExclamation,
+                                       tr("Edit"))
         != MsgBox::Yes)
         return;
     // The store is asked first, so that a contact it cannot open for change

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/RecordForm.h"
+#include "recordform/RecordForm.h"
 
 // The Find and Edit Record form: look a contact up by name, then change it
 // in place through Edit, then Update or Cancel.

@@ -17,17 +17,28 @@ struct WaitCursor
 
 } // namespace
 
-PdfExport::PdfExport(Dialogs &dialogs, const QString &what, const QString &boxTitle)
+PdfExport::PdfExport(Dialogs &dialogs, Document document)
     : m_dialogs(dialogs)
-    , m_what(what)
-    , m_boxTitle(boxTitle)
+    , m_texts(textsFor(document))
 {
+}
+
+PdfExport::Texts PdfExport::textsFor(Document document)
+{
+    if (document == Document::Card) {
+        return {tr("Print"), tr("Save the card as PDF"), tr("The card could not be saved as a PDF file: %1"),
+                tr("The card was saved as %1."),
+                tr("The card could not be printed: %1\n\nDo you want to save it as a PDF file instead?")};
+    }
+    return {tr("Report"), tr("Save the report as PDF"), tr("The report could not be saved as a PDF file: %1"),
+            tr("The report was saved as %1."),
+            tr("The report could not be printed: %1\n\nDo you want to save it as a PDF file instead?")};
 }
 
 QString PdfExport::save(const Writer &write, const QString &suggestedName) const
 {
-    const QString path = m_dialogs.saveFileName(tr("Save the %1 as PDF").arg(m_what), suggestedPath(suggestedName),
-                                                tr("PDF files (*.pdf)"));
+    const QString path =
+        m_dialogs.saveFileName(m_texts.saveCaption, suggestedPath(suggestedName), tr("PDF files (*.pdf)"));
     if (path.isEmpty())
         return QString();
 
@@ -39,21 +50,18 @@ QString PdfExport::save(const Writer &write, const QString &suggestedName) const
     if (written.cancelled)
         return QString();
     if (!written) {
-        m_dialogs.messageBox(tr("The %1 could not be saved as a PDF file: %2").arg(m_what, written.error),
-                             MsgBox::OkOnly, m_boxTitle);
+        m_dialogs.messageBox(m_texts.notSaved.arg(written.error), MsgBox::OkOnly, m_texts.boxTitle);
         return QString();
     }
-    m_dialogs.messageBox(tr("The %1 was saved as %2.").arg(m_what, QDir::toNativeSeparators(path)), MsgBox::OkOnly,
-                         m_boxTitle);
+    m_dialogs.messageBox(m_texts.saved.arg(QDir::toNativeSeparators(path)), MsgBox::OkOnly, m_texts.boxTitle);
     return path;
 }
 
 QString PdfExport::offerAfterPrintFailure(const Writer &write, const QString &reason,
                                           const QString &suggestedName) const
 {
-    const int answer = m_dialogs.messageBox(
-        tr("The %1 could not be printed: %2\n\nDo you want to save it as a PDF file instead?").arg(m_what, reason),
-        MsgBox::YesNoExclamation, m_boxTitle);
+    const int answer =
+        m_dialogs.messageBox(m_texts.notPrinted.arg(reason), MsgBox::YesNoExclamation, m_texts.boxTitle);
     if (answer != MsgBox::Yes)
         return QString();
     return save(write, suggestedName);

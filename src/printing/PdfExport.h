@@ -19,8 +19,10 @@ public:
     // Writes the document to the path given.
     using Writer = std::function<PrintResult(const QString &path)>;
 
-    // `what` names the document in the messages ("card", "report").
-    PdfExport(Dialogs &dialogs, const QString &what, const QString &boxTitle);
+    // What is saved: the messages name it in sentences of their own.
+    enum class Document { Card, Report };
+
+    PdfExport(Dialogs &dialogs, Document document);
 
     // The path written, or an empty text when the user cancelled or the
     // file could not be written (the user has been told why).
@@ -34,7 +36,17 @@ public:
     static QString suggestedPath(const QString &name);
 
 private:
+    // Whole sentences for each document, so that a translation can word
+    // each in its own order; %1 is the path or the reason.
+    struct Texts {
+        QString boxTitle;
+        QString saveCaption;
+        QString notSaved;
+        QString saved;
+        QString notPrinted;
+    };
+    static Texts textsFor(Document document);
+
     Dialogs &m_dialogs;
-    QString m_what;
-    QString m_boxTitle;
+    Texts m_texts;
 };

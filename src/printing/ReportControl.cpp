@@ -1,8 +1,8 @@
 #include "ReportControl.h"
 
-#include "Report.h"
 #include "ReportProgressDialog.h"
 #include "ReportWindow.h"
+#include "report/Report.h"
 #include "toolkit/Dialogs.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportEngine.h"
+#include "report/ReportEngine.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "ReportPageView.h"
 
-#include "ReportDocument.h"
+#include "report/ReportDocument.h"
 
 #include <QPainter>
 #include <QScrollBar>

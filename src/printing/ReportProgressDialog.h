@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportProgress.h"
+#include "report/ReportProgress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

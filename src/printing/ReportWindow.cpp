@@ -1,12 +1,13 @@
 #include "ReportWindow.h"
 
 #include "PdfExport.h"
-#include "Report.h"
 #include "ReportPageView.h"
-#include "ReportPdf.h"
 #include "ReportProgressDialog.h"
+#include "report/Report.h"
+#include "report/ReportPdf.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/Printer.h"
+#include "toolkit/WindowTitle.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -24,7 +25,7 @@ ReportWindow::ReportWindow(std::shared_ptr<const Report> report, Dialogs &dialog
 {
     setObjectName(QStringLiteral("ReportWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("%1 - Report").arg(m_document.title()));
+    setWindowTitle(windowTitleShowing(tr("%1 - Report").arg(m_document.title())));
 
     cmdPrint = new QPushButton(Pictures::buttonIcon(QStringLiteral("print")), tr("&Print"), this);
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
@@ -100,7 +101,7 @@ void ReportWindow::cmdPrint_Click()
         lblStatus->setText(tr("Printing cancelled."));
         return;
     }
-    const QString saved = PdfExport(m_dialogs, tr("report"), tr("Report"))
+    const QString saved = PdfExport(m_dialogs, PdfExport::Document::Report)
                               .offerAfterPrintFailure(pdfWriter(), printed.error, m_document.title());
     lblStatus->setText(saved.isEmpty() ? tr("Not printed.") : tr("Not printed; saved as a PDF file."));
 }
@@ -108,7 +109,7 @@ void ReportWindow::cmdPrint_Click()
 void ReportWindow::cmdSavePdf_Click()
 {
     lblStatus->clear();
-    const QString saved = PdfExport(m_dialogs, tr("report"), tr("Report")).save(pdfWriter(), m_document.title());
+    const QString saved = PdfExport(m_dialogs, PdfExport::Document::Report).save(pdfWriter(), m_document.title());
     if (!saved.isEmpty())
         lblStatus->setText(tr("Saved as a PDF file."));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PdfExport.h"
-#include "ReportDocument.h"
+#include "report/ReportDocument.h"
 
 #include <QWidget>
 

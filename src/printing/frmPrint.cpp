@@ -1,7 +1,7 @@
 #include "frmPrint.h"
 
-#include "contacts/DataControl.h"
 #include "maintenance/FindByName.h"
+#include "recordform/DataControl.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Program.h"

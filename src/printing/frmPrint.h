@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/RecordForm.h"
+#include "recordform/RecordForm.h"
 
 // A control array with one element, which answers to its own index only.
 template<typename Control>

@@ -54,11 +54,10 @@ frmPrintpre::frmPrintpre(Program &program)
     : Form(program, QStringLiteral("frmPrintpre"))
 {
     setClientAreaTwips(7815, 6900, Border::FixedSingle);
-    const QColor background = palette().color(QPalette::HighlightedText);
-    setBackgroundColour(this, background);
+    // The card's colours are the form's alone: on paper it is drawn black on white.
+    setBackgroundColour(this, palette().color(QPalette::HighlightedText));
 
     Frame1 = new FrameBox(this, QStringLiteral("Frame1"), QString(), QRect(480, 0, 6855, 5655));
-    Frame1->setBackground(background);
 
     QLabel **captions[] = {&Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18, &Label19};
     QLabel **values[] = {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6, &Label7, &Label8};
@@ -95,7 +94,7 @@ void frmPrintpre::Form_Load()
     const auto *source = program().form<frmPrint>(QStringLiteral("frmPrint"));
     if (!source)
         return;
-    setWindowTitle(source->txtName->text() + tr(" - Print"));
+    setCaption(tr("%1 - Print").arg(source->txtName->text()));
     Label1->setText(source->txtName->text());
     Label2->setText(source->txtAddress->text());
     Label3->setText(source->txtPhone->text());
@@ -126,8 +125,8 @@ void frmPrintpre::cmdPrint_Click()
     const PrintResult printed = withoutButtons([&] { return program().printer().print(card); });
     if (!printed) {
         // Nothing reached the paper: the preview stays, to try again, save
-        // the card as a PDF file (as it was to be printed) or cancel.
-        PdfExport(program().dialogs(), tr("card"), tr("Print"))
+        // the card as a PDF file or cancel.
+        PdfExport(program().dialogs(), PdfExport::Document::Card)
             .offerAfterPrintFailure(
                 [&](const QString &path) { return withoutButtons([&] { return writePdf(card, path); }); },
                 printed.error, Label1->text());

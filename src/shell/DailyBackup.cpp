@@ -2,12 +2,18 @@
 
 #include "contacts/ContactFileCheck.h"
 #include "contacts/DatabaseBackup.h"
+#include "files/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 DailyBackup::DailyBackup(const QString &databasePath, QDate today, QObject *parent)
     : QObject(parent), m_databasePath(databasePath), m_today(today)
@@ -46,19 +52,35 @@ DailyBackup::Outcome DailyBackup::makeCopy(const QString &databasePath, QDate to
     if (verdict == ContactFileCheck::Verdict::Missing || verdict == ContactFileCheck::Verdict::Empty
         || verdict == ContactFileCheck::Verdict::Refused)
         return Outcome::NothingToCopy;
-    if (!DatabaseBackup::copy(databasePath, target, error))
-        return Outcome::Failed;
+    // What copies cut short by a crash or a kill left behind goes first.
+    AtomicFile::removeStaleParts(DatabaseBackup::backupFolder(databasePath));
+    bool wasThere = false;
+    if (!DatabaseBackup::copyNew(databasePath, target, error, &wasThere))
+        return wasThere ? Outcome::AlreadyThere : Outcome::Failed;
+    removeOldCopies(databasePath, today);
+    return Outcome::Copied;
+}
 
-    // Daily copies only: those that merivo-tool made on request stay.
+void DailyBackup::removeOldCopies(const QString &databasePath, QDate today)
+{
+    // Daily copies only: those that merivo-tool made on request stay. They
+    // go by the day in their names, newest first; a copy dated after today
+    // (made while the clock was wrong) is left alone, so that it never
+    // pushes out the copy just made.
     const QFileInfo database(databasePath);
     const QString suffix = database.suffix().isEmpty() ? QString() : QLatin1Char('.') + database.suffix();
     const QRegularExpression daily(QLatin1Char('^') + QRegularExpression::escape(database.completeBaseName())
-                                   + QStringLiteral("-\\d{4}-\\d{2}-\\d{2}") + QRegularExpression::escape(suffix)
+                                   + QStringLiteral("-(\\d{4}-\\d{2}-\\d{2})") + QRegularExpression::escape(suffix)
                                    + QLatin1Char('$'));
     QDir folder(DatabaseBackup::backupFolder(databasePath));
-    QStringList copies = folder.entryList(QDir::Files, QDir::Name | QDir::Reversed);
-    copies.removeIf([&](const QString &name) { return !daily.match(name).hasMatch(); });
-    for (qsizetype i = Kept; i < copies.size(); ++i)
-        folder.remove(copies.at(i));
-    return Outcome::Copied;
+    std::vector<std::pair<QDate, QString>> copies;
+    for (const QString &name : folder.entryList(QDir::Files)) {
+        const QRegularExpressionMatch match = daily.match(name);
+        const QDate day = QDate::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd"));
+        if (match.hasMatch() && day.isValid() && day <= today)
+            copies.emplace_back(day, name);
+    }
+    std::sort(copies.begin(), copies.end(), std::greater<>());
+    for (size_t i = Kept; i < copies.size(); ++i)
+        folder.remove(copies[i].second);
 }

@@ -30,7 +30,8 @@ public:
 
     // The work itself, on the calling thread: copies the database unless
     // the day has its copy or there is no contact database, then removes
-    // the daily copies beyond the newest Kept.
+    // the daily copies beyond the newest Kept up to today. Part files of
+    // copies cut short before go too.
     static Outcome makeCopy(const QString &databasePath, QDate today, QString *error = nullptr);
     static QString copyPath(const QString &databasePath, QDate day);
 
@@ -39,6 +40,7 @@ Q_SIGNALS:
 
 private:
     void start();
+    static void removeOldCopies(const QString &databasePath, QDate today);
 
     QString m_databasePath;
     QDate m_today;

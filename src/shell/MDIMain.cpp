@@ -1,7 +1,7 @@
 #include "MDIMain.h"
 
 #include "printing/ReportControl.h"
-#include "printing/ReportDefinition.h"
+#include "report/ReportDefinition.h"
 #include "toolkit/Program.h"
 #include "toolkit/Twips.h"
 
@@ -27,7 +27,7 @@ QAction *addCommand(QWidget *menu, const QString &name, const QString &caption)
 MDIMain::MDIMain(Program &program)
     : Form(program, QStringLiteral("MDIMain"))
 {
-    setWindowTitle(tr("Merivo"));
+    setCaption(tr("Merivo"));
 
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));

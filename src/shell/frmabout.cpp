@@ -9,7 +9,7 @@
 frmabout::frmabout(Program &program)
     : Form(program, QStringLiteral("frmabout"))
 {
-    setWindowTitle(tr("About"));
+    setCaption(tr("About"));
     setClientAreaTwips(6990, 4560, Border::FixedSingle);
     setBackgroundColour(this, Qt::white);
 

@@ -18,7 +18,7 @@ frmlogin::frmlogin(Program &program, Module1 &module1)
     : Form(program, QStringLiteral("frmlogin"))
     , m_module1(module1)
 {
-    setWindowTitle(tr("Login"));
+    setCaption(tr("Login"));
     setClientAreaTwips(7485, 5595, Border::Sizable);
 
     const QFont buttonFont = dialogFont(9.75, true);

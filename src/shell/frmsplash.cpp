@@ -15,7 +15,7 @@ constexpr float BarFull = 5775.0f;
 frmsplash::frmsplash(Program &program)
     : Form(program, QStringLiteral("frmsplash"))
 {
-    setWindowTitle(tr("Merivo"));
+    setCaption(tr("Merivo"));
     setClientAreaTwips(7020, 4830, Border::FixedSingle);
 
     Timer1 = new QTimer(this);

@@ -1,15 +1,10 @@
 #include "tool/ContactExport.h"
 
-#include "contacts/ContactDatabase.h"
-#include "contacts/SqliteStatement.h"
-#include "tool/ContactFields.h"
+#include "tool/ContactRows.h"
 #include "tool/Csv.h"
 #include "tool/VCardWriter.h"
 
 #include <QIODevice>
-#include <QStringList>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -31,26 +26,20 @@ std::optional<ContactExport::Format> ContactExport::formatNamed(const QString &f
     return std::nullopt;
 }
 
+bool ContactExport::startsFormula(QByteArrayView value)
+{
+    return !value.isEmpty() && QByteArrayView("=+-@\t\r").contains(value.front());
+}
+
 bool ContactExport::run(const QString &databasePath, Format format, QIODevice &out)
 {
     m_count = 0;
+    m_converted = 0;
+    m_madeInert = 0;
     m_lastError.clear();
-    ContactDatabase::Settings settings;
-    settings.readOnly = true;
-    ContactDatabase database;
-    if (!database.open(databasePath, settings)) {
-        m_lastError = database.lastError();
-        return false;
-    }
-
-    QStringList columns;
-    for (const QString &name : contactFieldNames())
-        columns.append(QLatin1Char('"') + name + QLatin1Char('"'));
-    SqliteStatement rows;
-    int rc = rows.prepare(database.handle(),
-                          QStringLiteral("SELECT %1 FROM Table1 ORDER BY rowid").arg(columns.join(QStringLiteral(", "))));
-    if (rc != SQLITE_OK) {
-        m_lastError = database.failure(tr("Could not read the contacts"), rc);
+    ContactRows rows;
+    if (!rows.open(databasePath)) {
+        m_lastError = rows.lastError();
         return false;
     }
 
@@ -66,34 +55,31 @@ bool ContactExport::run(const QString &databasePath, Format format, QIODevice &o
     };
 
     const VCardWriter vcards(format == Format::VCard3 ? VCardWriter::Version::V3 : VCardWriter::Version::V4);
-    if (format == Format::Csv) {
-        ContactFieldViews header;
-        QByteArray names[ContactFieldCount];
-        for (int i = 0; i < ContactFieldCount; ++i) {
-            names[i] = contactFieldNames()[i].toUtf8();
-            header[i] = names[i];
-        }
-        Csv::appendRecord(block, header.data(), ContactFieldCount);
-    }
+    if (format == Format::Csv)
+        Csv::appendRecord(block, contactFieldNameViews().data(), ContactFieldCount);
 
-    StatementRun run(rows);
-    sqlite3_stmt *statement = rows.handle();
     ContactFieldViews fields;
-    while ((rc = run.step()) == SQLITE_ROW) {
-        for (int i = 0; i < ContactFieldCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
-            fields[i] = QByteArrayView(text, text ? sqlite3_column_bytes(statement, i) : 0);
+    QByteArray inert[ContactFieldCount];
+    while (rows.next()) {
+        fields = rows.fields();
+        for (int i = 0; format == Format::Csv && m_spreadsheetSafe && i < ContactFieldCount; ++i) {
+            if (startsFormula(fields[i])) {
+                inert[i] = '\'' + fields[i].toByteArray();
+                fields[i] = inert[i];
+                ++m_madeInert;
+            }
         }
+        // The writers repair what is not UTF-8, and say how often.
         if (format == Format::Csv)
-            Csv::appendRecord(block, fields.data(), ContactFieldCount);
+            m_converted += Csv::appendRecord(block, fields.data(), ContactFieldCount);
         else
-            vcards.append(fields, block);
+            m_converted += vcards.append(fields, block);
         ++m_count;
         if (block.size() >= BlockSize && !flush())
             return false;
     }
-    if (rc != SQLITE_DONE) {
-        m_lastError = database.failure(tr("Could not read the contacts"), rc);
+    if (!rows.lastError().isEmpty()) {
+        m_lastError = rows.lastError();
         return false;
     }
     return flush();

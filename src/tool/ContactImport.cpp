@@ -1,38 +1,27 @@
 #include "tool/ContactImport.h"
 
 #include "contacts/LegacyDatabaseFile.h"
+#include "contacts/ProtectedFiles.h"
+#include "tool/ContactRows.h"
 #include "tool/Csv.h"
 #include "tool/CsvHeaderMap.h"
+#include "tool/InputText.h"
+#include "tool/Utf8Text.h"
 #include "tool/VCardMapping.h"
 #include "tool/VCardParser.h"
-#include "tool/VCardValue.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStringDecoder>
 
 namespace {
 
-// The whole file as UTF-8 where it is plainly in another encoding: UTF-16
-// with its byte order mark, or (for CSV) not valid UTF-8, which spreadsheet
-// programs on Windows write in Windows-1252.
-std::optional<QByteArray> asUtf8(QByteArrayView bytes, bool eightBitToo)
+constexpr char SqliteSignature[] = "SQLite format 3"; // and its NUL: 16 bytes
+
+bool isSqliteFile(QByteArrayView head)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        const QString text = decoder(bytes.sliced(2));
-        return text.toUtf8();
-    }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
-    if (eightBitToo && !VCardValue::isUtf8(bytes)) {
-        QStringDecoder decoder("windows-1252");
-        const QString text = decoder(bytes);
-        return text.toUtf8();
-    }
-    return std::nullopt;
+    return head.startsWith(QByteArrayView(SqliteSignature, sizeof SqliteSignature));
 }
 
 // mdb-export tells what went wrong in its last line.
@@ -44,6 +33,21 @@ QString lastLine(const QByteArray &text)
 
 } // namespace
 
+// Where the values of one contact stand in the file, for messages: the line
+// of each field, or the row of a database's table.
+struct ContactImport::Origin
+{
+    bool tableRow = false;
+    std::array<qint64, ContactFieldCount> numbers{};
+
+    static Origin line(qint64 number)
+    {
+        Origin origin;
+        origin.numbers.fill(number);
+        return origin;
+    }
+};
+
 std::optional<ContactImport::Format> ContactImport::formatNamed(const QString &name)
 {
     if (name == QLatin1String("vcard"))
@@ -51,7 +55,7 @@ std::optional<ContactImport::Format> ContactImport::formatNamed(const QString &n
     if (name == QLatin1String("csv"))
         return Format::Csv;
     if (name == QLatin1String("mdb"))
-        return Format::LegacyDatabase;
+        return Format::Database;
     return std::nullopt;
 }
 
@@ -69,46 +73,65 @@ bool ContactImport::run(const QString &file, const QString &databasePath, Format
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
         return fail(tr("Could not read %1: %2").arg(file, input.errorString()));
+    if (ProtectedFiles(databasePath).isDatabase(file)) {
+        return fail(tr("%1 is the same file as the contact database %2: importing it into itself would add nothing.")
+                        .arg(file, databasePath));
+    }
     // Read whole rather than mapped: a file that another program shortens
     // meanwhile must give an error, not a crash.
     QByteArray contents = input.readAll();
     if (input.error() != QFileDevice::NoError)
         return fail(tr("Could not read %1: %2").arg(file, input.errorString()));
     input.close();
-    QByteArrayView data = contents;
 
-    if (format == Format::Detect) {
-        if (LegacyDatabaseFile::hasSignature(data.first(qMin(data.size(), LegacyDatabaseFile::SignatureLength))))
-            format = Format::LegacyDatabase;
-        else if (VCardParser::looksLikeVCard(data))
-            format = Format::VCard;
-        else
-            format = Format::Csv;
+    const bool legacy = LegacyDatabaseFile::hasSignature(
+        QByteArrayView(contents).first(qMin(contents.size(), LegacyDatabaseFile::SignatureLength)));
+    const bool sqlite = isSqliteFile(contents);
+    if (format == Format::Detect && (legacy || sqlite))
+        format = Format::Database;
+    if (format == Format::Database && sqlite) {
+        contents.clear();
+        ContactBatch batch;
+        if (!batch.begin(databasePath))
+            return fail(batch.lastError());
+        if (!readContactDatabase(file, batch))
+            return false;
+        if (!batch.commit())
+            return fail(batch.lastError());
+        m_report.format = tr("Merivo contact database");
+        m_report.restoreHint = true;
+        return true;
     }
-    if (format == Format::LegacyDatabase) {
+    if (format == Format::Database) {
         QString error;
-        if (!LegacyDatabaseExport::readContactTable(file, contents, &error))
+        if (!LegacyDatabaseExport::readContactTable(file, contents, &error, m_helperTimeoutMs))
             return fail(error);
-        data = contents;
     }
-    if (format != Format::VCard && VCardParser::looksLikeVCard(data))
+
+    QByteArray converted;
+    const QByteArrayView text = InputText::toUtf8(contents, converted);
+    if (const int line = InputText::lineOfFirstNul(text); line > 0) {
+        return fail(tr("%1, line %2: a NUL character, which no contact holds (the file may be in an encoding that "
+                       "Merivo does not read); nothing was imported.")
+                        .arg(file, QString::number(line)));
+    }
+    if (format == Format::Detect)
+        format = VCardParser::looksLikeVCard(text) ? Format::VCard : Format::Csv;
+    if (format != Format::VCard && VCardParser::looksLikeVCard(text))
         return fail(tr("%1 holds vCards, not comma-separated values.").arg(file));
 
     ContactBatch batch;
     if (!batch.begin(databasePath))
         return fail(batch.lastError());
-    const bool read = format == Format::VCard ? readVCards(data, batch, file) : readCsv(data, batch, file);
-    if (!read) {
-        batch.rollback();
+    if (!(format == Format::VCard ? readVCards(text, batch, file) : readCsv(text, batch, file)))
         return false;
-    }
     if (!batch.commit())
         return fail(batch.lastError());
     switch (format) {
     case Format::VCard:
         m_report.format = tr("vCard");
         break;
-    case Format::LegacyDatabase:
+    case Format::Database:
         m_report.format = tr("older address book database, read with mdb-export");
         break;
     default:
@@ -118,8 +141,30 @@ bool ContactImport::run(const QString &file, const QString &databasePath, Format
     return true;
 }
 
-bool ContactImport::add(const ContactTexts &values, ContactBatch &batch)
+bool ContactImport::add(const ContactTexts &values, ContactBatch &batch, const QString &file, const Origin &origin)
 {
+    for (int i = 0; i < ContactFieldCount; ++i) {
+        const QByteArray &value = values[i];
+        const QString field = contactFieldNames()[i];
+        const qint64 at = origin.numbers[i];
+        if (value.size() > MaxValueBytes) {
+            const QString message = origin.tableRow
+                ? tr("%1, row %2 of Table1: the field \"%3\" holds %4 bytes, and Merivo takes at most %5 bytes (1 MiB) "
+                     "in a field; nothing was imported.")
+                : tr("%1, line %2: the field \"%3\" would hold %4 bytes, and Merivo takes at most %5 bytes (1 MiB) "
+                     "in a field; nothing was imported.");
+            return fail(message.arg(file, QString::number(at), field, QString::number(value.size()),
+                                    QString::number(MaxValueBytes)));
+        }
+        if (value.contains('\0')) {
+            const QString message = origin.tableRow
+                ? tr("%1, row %2 of Table1: the field \"%3\" holds a NUL character, which no contact holds; nothing "
+                     "was imported.")
+                : tr("%1, line %2: the field \"%3\" would hold a NUL character, which no contact holds; nothing was "
+                     "imported.");
+            return fail(message.arg(file, QString::number(at), field));
+        }
+    }
     switch (batch.add(values)) {
     case ContactBatch::Outcome::Added:
         ++m_report.added;
@@ -130,36 +175,37 @@ bool ContactImport::add(const ContactTexts &values, ContactBatch &batch)
     case ContactBatch::Outcome::Failed:
         break;
     }
-    return fail(batch.lastError() + tr("; nothing was imported."));
+    return fail(tr("%1; nothing was imported.").arg(batch.lastError()));
 }
 
 bool ContactImport::readVCards(QByteArrayView text, ContactBatch &batch, const QString &file)
 {
-    const std::optional<QByteArray> converted = asUtf8(text, false);
-    if (converted)
-        text = *converted;
-
     ContactTexts values;
+    VCardMapping::ContactLines lines;
     VCardParser parser;
     const bool parsed = parser.parse(text, [&](const VCard &card) {
-        if (!VCardMapping::map(card, values, m_report.notKept)) {
+        if (!VCardMapping::map(card, values, m_report.notKept, &lines)) {
             ++m_report.withoutName;
             return true;
         }
-        return add(values, batch);
+        Origin origin;
+        for (int i = 0; i < ContactFieldCount; ++i)
+            origin.numbers[i] = lines[i] > 0 ? lines[i] : card.firstLine;
+        return add(values, batch, file, origin);
     });
     if (!parsed && m_lastError.isEmpty())
         return fail(tr("%1, %2; nothing was imported.").arg(file, parser.error()));
     return parsed;
 }
 
-bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QString &source)
+bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QString &file)
 {
-    const std::optional<QByteArray> converted = asUtf8(text, true);
-    if (converted)
-        text = *converted;
-    else if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
+    // Spreadsheet programs on Windows write Windows-1252.
+    QByteArray converted;
+    if (!Utf8Text::isValid(text)) {
+        converted = Utf8Text::fromWindows1252(text);
+        text = converted;
+    }
 
     qsizetype firstEnd = 0;
     while (firstEnd < text.size() && text[firstEnd] != '\n' && text[firstEnd] != '\r')
@@ -168,13 +214,13 @@ bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QStr
     std::vector<QByteArray> record;
     if (!reader.next(record)) {
         if (!reader.error().isEmpty())
-            return fail(tr("%1, %2; nothing was imported.").arg(source, reader.error()));
+            return fail(tr("%1, %2; nothing was imported.").arg(file, reader.error()));
         return true; // an empty file adds nothing
     }
     CsvHeaderMap columns;
     QString problem;
     if (!columns.read(record, &problem))
-        return fail(tr("%1: %2; nothing was imported.").arg(source, problem));
+        return fail(tr("%1: %2; nothing was imported.").arg(file, problem));
 
     ContactTexts values;
     while (reader.next(record)) {
@@ -182,17 +228,48 @@ bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QStr
             ++m_report.withoutName;
             continue;
         }
-        if (!add(values, batch))
+        if (!add(values, batch, file, Origin::line(reader.line())))
             return false;
     }
     if (!reader.error().isEmpty())
-        return fail(tr("%1, %2; nothing was imported.").arg(source, reader.error()));
+        return fail(tr("%1, %2; nothing was imported.").arg(file, reader.error()));
     return true;
+}
+
+bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch)
+{
+    ContactRows rows;
+    if (!rows.open(file))
+        return fail(rows.lastError() + tr("; nothing was imported."));
+    ContactTexts values;
+    while (rows.next()) {
+        for (int i = 0; i < ContactFieldCount; ++i) {
+            const QByteArrayView stored = rows.fields()[i];
+            // Another program may have stored bytes that are not UTF-8, or
+            // a NUL: they are read as an export writes them.
+            if (Utf8Text::isClean(stored)) {
+                values[i] = stored.toByteArray();
+            } else {
+                values[i] = Utf8Text::repaired(stored);
+                ++m_report.converted;
+            }
+        }
+        if (values[fieldIndex(ContactField::Name)].isEmpty()) {
+            ++m_report.withoutName;
+            continue;
+        }
+        Origin origin;
+        origin.tableRow = true;
+        origin.numbers.fill(rows.rowId());
+        if (!add(values, batch, file, origin))
+            return false;
+    }
+    return rows.lastError().isEmpty() || fail(rows.lastError() + tr("; nothing was imported."));
 }
 
 namespace LegacyDatabaseExport {
 
-bool readContactTable(const QString &path, QByteArray &csv, QString *error)
+bool readContactTable(const QString &path, QByteArray &csv, QString *error, int idleTimeoutMs)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("mdb-export"));
     if (program.isEmpty()) {
@@ -208,7 +285,21 @@ bool readContactTable(const QString &path, QByteArray &csv, QString *error)
         return false;
     }
     process.closeWriteChannel();
-    process.waitForFinished(-1);
+    // Waited for as long as it writes; silence for the whole timeout is a hang.
+    qint64 written = 0;
+    while (!process.waitForFinished(idleTimeoutMs) && process.state() != QProcess::NotRunning) {
+        const qint64 now = process.bytesAvailable();
+        if (now > written) {
+            written = now;
+            continue;
+        }
+        process.kill();
+        process.waitForFinished();
+        *error = ContactImport::tr("mdb-export wrote nothing for %1 seconds while reading %2, so it was stopped: it "
+                                   "seems to hang on this file; nothing was imported.")
+                     .arg(QString::number(idleTimeoutMs / 1000.0), path);
+        return false;
+    }
     csv = process.readAllStandardOutput();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString why = lastLine(process.readAllStandardError());

@@ -1,13 +1,18 @@
 #include "tool/Csv.h"
 
+#include "tool/Utf8Text.h"
+
 namespace Csv {
 
-void appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator)
+qsizetype appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator)
 {
+    qsizetype repaired = 0;
+    QByteArray storage;
     for (qsizetype i = 0; i < count; ++i) {
         if (i > 0)
             out.append(separator);
-        const QByteArrayView field = fields[i];
+        QByteArrayView field = fields[i];
+        repaired += Utf8Text::makeClean(field, storage);
         bool quote = !field.isEmpty()
             && (field.front() == ' ' || field.front() == '\t' || field.back() == ' ' || field.back() == '\t');
         for (qsizetype k = 0; k < field.size() && !quote; ++k) {
@@ -27,6 +32,7 @@ void appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count
         out.append('"');
     }
     out.append("\r\n");
+    return repaired;
 }
 
 char guessSeparator(QByteArrayView line)

@@ -12,7 +12,9 @@
 // blank at either end; records end with CR LF.
 namespace Csv {
 
-void appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator = ',');
+// Always valid UTF-8: a field that is not clean UTF-8 is written repaired
+// (Utf8Text::repaired). Returns how many fields were.
+qsizetype appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator = ',');
 
 // The separator of a file whose first record is line: a comma, or the
 // semicolon or tab when the line holds more of those (as spreadsheets in
@@ -36,7 +38,7 @@ public:
     // False at the end of the text, or on an error (error() is then set).
     bool next(std::vector<QByteArray> &fields);
     // The line on which the last record read began.
-    int line() const { return m_recordLine; }
+    qint64 line() const { return m_recordLine; }
     QString error() const { return m_error; }
 
 private:
@@ -45,7 +47,7 @@ private:
     QByteArrayView m_data;
     char m_separator;
     qsizetype m_pos = 0;
-    int m_line = 1;
-    int m_recordLine = 0;
+    qint64 m_line = 1;
+    qint64 m_recordLine = 0;
     QString m_error;
 };

@@ -171,7 +171,7 @@ bool CsvHeaderMap::read(const std::vector<QByteArray> &header, QString *error)
     m_headers = header;
 
     static const QRegularExpression typed(QStringLiteral(
-        "^(phone|address|email|website|organization)(\\d+)(type|label|value|formatted|street|city|pobox|region|"
+        "^(phone|address|email|website|organization)(\\d{1,9})(type|label|value|formatted|street|city|pobox|region|"
         "postalcode|country|extendedaddress|address|title|name)$"));
     static const QHash<QString, Part> addressParts = {
         {QStringLiteral("formatted"), Part::Whole},   {QStringLiteral("street"), Part::Street1},
@@ -217,6 +217,8 @@ bool CsvHeaderMap::read(const std::vector<QByteArray> &header, QString *error)
         } else if (key == "title") {
             titleColumn = column;
         } else if (const QRegularExpressionMatch match = typed.match(QString::fromLatin1(key)); match.hasMatch()) {
+            // At most nine digits, so that the ranks made from it stay far
+            // within an int.
             const QString group = match.captured(1);
             const int number = match.captured(2).toInt();
             const QString what = match.captured(3);
@@ -263,10 +265,13 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
 {
     for (QByteArray &value : values)
         value.clear();
-    std::vector<bool> used(m_headers.size(), false);
-    const auto lose = [&](int column) {
-        if (column >= 0 && !cell(record, column).isEmpty() && !used[column])
-            notKept.add(m_headers[column].trimmed());
+    // Only the cells the record has can hold a value: the work per record
+    // goes with its length and with the columns that fill fields, never with
+    // the width of the header.
+    std::vector<bool> used(record.size(), false);
+    const auto use = [&](int column) {
+        if (column >= 0 && column < int(record.size()))
+            used[column] = true;
     };
 
     // Single-valued fields: the best-ranked column that has a value. Typed
@@ -287,8 +292,7 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
             ranked[Phone].emplace_back(OtherTypeRank + number, valueColumn);
             break;
         }
-        if (typeColumn >= 0)
-            used[typeColumn] = true; // says only where the value goes
+        use(typeColumn); // says only where the value goes
     }
     for (int field = 0; field < ContactFieldCount; ++field) {
         auto &columns = ranked[field];
@@ -296,7 +300,7 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
         for (const auto &[rank, column] : columns) {
             if (!cell(record, column).isEmpty()) {
                 values[field] = cell(record, column);
-                used[column] = true;
+                use(column);
                 break;
             }
         }
@@ -308,19 +312,17 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
         if (name.isEmpty() && !cell(record, column).isEmpty())
             name = cell(record, column);
         if (cell(record, column) == name)
-            used[column] = true;
+            use(column);
     }
     const QByteArray fromParts = joined({cell(record, m_given), cell(record, m_middle), cell(record, m_family)}, " ");
     if (name.isEmpty())
         name = fromParts;
-    for (const int column : {m_given, m_middle, m_family}) {
-        if (column >= 0)
-            used[column] = true; // the parts of the name it has either way
-    }
+    for (const int column : {m_given, m_middle, m_family})
+        use(column); // the parts of the name it has either way
     for (const int column : m_organisation) {
         if (name.isEmpty() && !cell(record, column).isEmpty()) {
             name = cell(record, column);
-            used[column] = true;
+            use(column);
         }
     }
 
@@ -332,12 +334,9 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
         target = composed(address, record);
         if (target.isEmpty())
             return;
-        for (const int column : address.parts) {
-            if (column >= 0)
-                used[column] = true;
-        }
-        if (address.typeColumn >= 0)
-            used[address.typeColumn] = true;
+        for (const int column : address.parts)
+            use(column);
+        use(address.typeColumn);
     };
     place(m_home, ContactField::Address);
     place(m_office, ContactField::OfficeAddress);
@@ -348,11 +347,11 @@ bool CsvHeaderMap::map(const std::vector<QByteArray> &record, ContactTexts &valu
         }
     }
 
-    for (int column = 0; column < int(m_headers.size()); ++column)
-        lose(column);
-    for (qsizetype column = qsizetype(m_headers.size()); column < qsizetype(record.size()); ++column) {
-        if (!record[column].isEmpty())
-            notKept.add(QByteArrayLiteral("(no header)"));
+    for (qsizetype column = 0; column < qsizetype(record.size()); ++column) {
+        if (record[column].isEmpty() || used[column])
+            continue;
+        notKept.add(column < qsizetype(m_headers.size()) ? QByteArrayView(m_headers[column].trimmed())
+                                                          : QByteArrayView("(no header)"));
     }
     return !name.isEmpty();
 }

@@ -2,9 +2,10 @@
 
 #include "contacts/DatabaseBackup.h"
 #include "contacts/NameIndex.h"
+#include "contacts/ProtectedFiles.h"
+#include "contacts/SqliteConnection.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -33,40 +34,34 @@ bool DatabaseCheck::run(const QString &path)
     if (!DatabaseBackup::verify(path, &m_problem))
         return false;
 
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        m_problem = tr("Could not read %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
-        sqlite3_close_v2(db);
+    SqliteConnection connection;
+    if (connection.open(path, SQLITE_OPEN_READONLY, DatabaseBackup::BusyTimeoutMs) != SQLITE_OK) {
+        m_problem = tr("Could not read %1: %2").arg(path, connection.errorText());
         return false;
     }
-    sqlite3_busy_timeout(db, DatabaseBackup::BusyTimeoutMs);
+    sqlite3 *db = connection.handle();
     const QString contacts = single(db, "SELECT count(*) FROM Table1").value_or(QStringLiteral("?"));
     const QString unnamed =
         single(db, "SELECT count(*) FROM Table1 WHERE trim(ifnull(\"Name\", '')) = ''").value_or(QStringLiteral("?"));
     const QString names =
         single(db, "SELECT count(DISTINCT \"Name\") FROM Table1 WHERE \"Name\" IS NOT NULL").value_or(QStringLiteral("?"));
-    const std::optional<QString> scheme = single(db, "SELECT version FROM merivo_name_scheme");
     // Names neither keyed nor waiting to be: Find would not find them.
-    const std::optional<QString> unkeyed = single(
-        db, "SELECT count(*) FROM (SELECT DISTINCT \"Name\" AS name FROM Table1 WHERE \"Name\" IS NOT NULL) "
-            "WHERE name NOT IN (SELECT name FROM merivo_name_variant) "
-            "AND name NOT IN (SELECT name FROM merivo_name_pending)");
-    sqlite3_close_v2(db);
+    const std::optional<qint64> unkeyed = NameIndex::unkeyedNames(db);
+    connection.close();
 
     m_report.append(tr("%1: no problems found.").arg(path));
     m_report.append(tr("Contacts: %1 (without a name: %2).").arg(contacts, unnamed));
     m_report.append(tr("Different names: %1.").arg(names));
-    if (scheme != NameIndex::schemeVersion()) {
+    if (!unkeyed) {
         m_report.append(tr("Name keys: to be made when Merivo next opens the file."));
-    } else if (unkeyed && unkeyed->toLongLong() > 0) {
-        m_problem = tr("%1: %2 names have no name key, so Find cannot find them.").arg(path, *unkeyed);
+    } else if (*unkeyed > 0) {
+        m_problem = tr("%1: %2 names have no name key, so Find cannot find them.").arg(path).arg(*unkeyed);
         return false;
     } else {
         m_report.append(tr("Name keys: up to date."));
     }
     m_report.append(tr("Size: %1 bytes.").arg(QFileInfo(path).size()));
-    const QDir backups(DatabaseBackup::backupFolder(path));
-    const QString pattern = QFileInfo(path).completeBaseName() + QStringLiteral("-*");
-    m_report.append(tr("Backups in %1: %2.").arg(backups.path()).arg(backups.entryList({pattern}, QDir::Files).size()));
+    m_report.append(tr("Backups in %1: %2.")
+                        .arg(DatabaseBackup::backupFolder(path), QString::number(ProtectedFiles::keptCopies(path).size())));
     return true;
 }

@@ -33,6 +33,8 @@ public:
     qint64 added = 0;
     qint64 duplicates = 0;  // equal in all eight fields to a contact already stored
     qint64 withoutName = 0; // nothing in the card or row could serve as the name
+    qint64 converted = 0;   // values that were not UTF-8 (see Utf8Text::repaired)
+    bool restoreHint = false; // the file is a contact database, which restore would put in place instead
     NotKept notKept;
 
     QStringList lines(const QString &file, const QString &database) const;

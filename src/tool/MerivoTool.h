@@ -6,10 +6,11 @@
 
 class QIODevice;
 
-// The commands of merivo-tool: export, import, backup, restore and check.
+// The commands of merivo-tool: export, import, backup, restore, check and
+// convert-columns.
 // Results and exported data go to output; a failure is one plain line on
-// errors. Exit status 0 on success, 1 when a command failed, 2 when the
-// command line was wrong.
+// errors. Exit status 0 on success, 1 when a command failed (also when its
+// output could not be written), 2 when the command line was wrong.
 class MerivoTool
 {
     Q_DECLARE_TR_FUNCTIONS(MerivoTool)
@@ -24,16 +25,25 @@ public:
     QString helpText() const;
 
 private:
-    int exportContacts(const QString &format, const QString &vcardVersion, const QStringList &files);
+    int runCommand(const QStringList &arguments);
+    int exportContacts(const QString &format, const QString &vcardVersion, bool spreadsheetSafe,
+                       const QStringList &files);
     int importContacts(const QString &format, const QString &file);
     int backup(const QStringList &files);
     int restore(const QString &file);
     int check();
+    int convertColumns();
 
+    // Messages and reports go out with control characters shown escaped:
+    // file names and the contents of files must not steer the terminal.
     int fail(const QString &message, int status = Failure);
     void say(const QStringList &lines);
+    void note(const QStringList &lines);
+    void write(QIODevice &device, const QByteArray &bytes);
 
     QIODevice &m_output;
     QIODevice &m_errors;
     QString m_database;
+    bool m_outputFailed = false;
+    QString m_outputError;
 };

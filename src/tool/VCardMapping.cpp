@@ -44,19 +44,24 @@ public:
         m_notKept.add(name.toByteArray().toUpper());
     }
 
-    bool fill(ContactTexts &values)
+    bool fill(ContactTexts &values, VCardMapping::ContactLines &lines)
     {
-        values[fieldIndex(ContactField::Name)] = name();
-        values[fieldIndex(ContactField::Address)] = address(take("ADR", "home", "work"));
-        values[fieldIndex(ContactField::PhoneNumber)] = phone(take("TEL", "home", "work"));
+        const auto from = [&](ContactField field, const std::optional<Candidate> &candidate) {
+            lines[fieldIndex(field)] = candidate ? candidate->property->line : 0;
+            return candidate;
+        };
+        lines.fill(0);
+        values[fieldIndex(ContactField::Name)] = name(lines[fieldIndex(ContactField::Name)]);
+        values[fieldIndex(ContactField::Address)] = address(from(ContactField::Address, take("ADR", "home", "work")));
+        values[fieldIndex(ContactField::PhoneNumber)] = phone(from(ContactField::PhoneNumber, take("TEL", "home", "work")));
         std::optional<Candidate> title = take("TITLE");
         if (!title)
             title = take("ROLE");
-        values[fieldIndex(ContactField::Position)] = text(title);
-        values[fieldIndex(ContactField::OfficeAddress)] = address(take("ADR", "work"));
-        values[fieldIndex(ContactField::OfficePhoneNumber)] = phone(take("TEL", "work"));
-        values[fieldIndex(ContactField::EmailAddress)] = text(take("EMAIL"));
-        values[fieldIndex(ContactField::WebsiteAddress)] = text(take("URL"));
+        values[fieldIndex(ContactField::Position)] = text(from(ContactField::Position, title));
+        values[fieldIndex(ContactField::OfficeAddress)] = address(from(ContactField::OfficeAddress, take("ADR", "work")));
+        values[fieldIndex(ContactField::OfficePhoneNumber)] = phone(from(ContactField::OfficePhoneNumber, take("TEL", "work")));
+        values[fieldIndex(ContactField::EmailAddress)] = text(from(ContactField::EmailAddress, take("EMAIL")));
+        values[fieldIndex(ContactField::WebsiteAddress)] = text(from(ContactField::WebsiteAddress, take("URL")));
 
         for (const Candidate &left : m_candidates) {
             if (left.property)
@@ -122,19 +127,24 @@ private:
         return joined({parts[0], parts[1], parts[2], parts[3], regionAndCode, parts[6]}, ", ");
     }
 
-    QByteArray name()
+    QByteArray name(qint64 &line)
     {
-        QByteArray formatted = text(take("FN"));
+        const std::optional<Candidate> full = take("FN");
+        QByteArray formatted = text(full);
+        line = full ? full->property->line : 0;
         const std::optional<Candidate> structured = take("N");
         if (formatted.isEmpty() && structured) {
             std::vector<QByteArray> parts = VCardValue::components(decoded(structured), m_version21);
             parts.resize(5);
             // family; given; additional; prefix; suffix
             formatted = joined({parts[3], parts[1], parts[2], parts[0], parts[4]}, " ");
+            line = structured->property->line;
         }
         if (formatted.isEmpty()) {
-            if (const std::optional<Candidate> organisation = take("ORG"))
+            if (const std::optional<Candidate> organisation = take("ORG")) {
                 formatted = joined(VCardValue::components(decoded(organisation), m_version21), ", ");
+                line = organisation->property->line;
+            }
         }
         return formatted;
     }
@@ -148,12 +158,16 @@ private:
 
 namespace VCardMapping {
 
-bool map(const VCard &card, ContactTexts &values, NotKept &notKept)
+bool map(const VCard &card, ContactTexts &values, NotKept &notKept, ContactLines *lines)
 {
     CardReader reader(card, notKept);
     for (const VCardProperty &property : card.properties)
         reader.sort(property);
-    return reader.fill(values);
+    ContactLines found;
+    const bool named = reader.fill(values, found);
+    if (lines)
+        *lines = found;
+    return named;
 }
 
 } // namespace VCardMapping

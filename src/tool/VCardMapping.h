@@ -25,7 +25,10 @@
 // contact and are passed over.
 namespace VCardMapping {
 
+// The line of the property each field was read from, 0 for an empty field.
+using ContactLines = std::array<qint64, ContactFieldCount>;
+
 // False when nothing in the card can serve as the name.
-bool map(const VCard &card, ContactTexts &values, NotKept &notKept);
+bool map(const VCard &card, ContactTexts &values, NotKept &notKept, ContactLines *lines = nullptr);
 
 } // namespace VCardMapping

@@ -36,7 +36,7 @@ public:
     explicit Lines(QByteArrayView data) : m_data(data) {}
 
     bool atEnd() const { return m_pos >= m_data.size(); }
-    int number() const { return m_number; }
+    qint64 number() const { return m_number; }
 
     QByteArrayView peek() const
     {
@@ -64,7 +64,7 @@ public:
 private:
     QByteArrayView m_data;
     qsizetype m_pos = 0;
-    int m_number = 0;
+    qint64 m_number = 0;
 };
 
 // Where the value begins: the first colon that is not inside a quoted
@@ -100,7 +100,7 @@ bool VCardParser::looksLikeVCard(QByteArrayView data)
     return false;
 }
 
-bool VCardParser::fail(int line, const QString &message)
+bool VCardParser::fail(qint64 line, const QString &message)
 {
     m_error = tr("line %1: %2").arg(line).arg(message);
     return false;
@@ -119,7 +119,7 @@ bool VCardParser::parse(QByteArrayView data, const std::function<bool(const VCar
 
     while (!lines.atEnd()) {
         QByteArrayView line = lines.next();
-        const int number = lines.number();
+        const qint64 number = lines.number();
         if (trimmed(line).isEmpty())
             continue;
 

@@ -15,12 +15,12 @@ struct VCardProperty
     QByteArrayView name;       // without its group ("item1.EMAIL" gives EMAIL)
     QByteArrayView parameters; // what stands between the name and the colon, without the first ';'
     QByteArrayView value;      // still encoded and escaped
-    int line = 0;
+    qint64 line = 0;
 };
 
 struct VCard
 {
-    int firstLine = 0;
+    qint64 firstLine = 0;
     QByteArray version; // "2.1" when the card names none
     std::vector<VCardProperty> properties;
 };
@@ -51,7 +51,7 @@ public:
     static bool looksLikeVCard(QByteArrayView data);
 
 private:
-    bool fail(int line, const QString &message);
+    bool fail(qint64 line, const QString &message);
 
     QString m_error;
 };

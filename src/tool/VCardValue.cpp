@@ -1,5 +1,7 @@
 #include "tool/VCardValue.h"
 
+#include "tool/Utf8Text.h"
+
 #include <QStringDecoder>
 
 namespace {
@@ -78,7 +80,7 @@ QByteArray fromEightBit(QByteArrayView bytes, const char *charset)
 {
     QStringDecoder decoder(charset);
     if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252");
+        return Utf8Text::fromWindows1252(bytes);
     const QString text = decoder(bytes);
     return text.toUtf8();
 }
@@ -132,53 +134,15 @@ VCardParameters VCardParameters::read(QByteArrayView text)
 
 namespace VCardValue {
 
-bool isUtf8(QByteArrayView text)
-{
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    while (i < size) {
-        const unsigned char c = bytes[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int more;
-        unsigned int lowest;
-        unsigned int codePoint;
-        if ((c & 0xE0) == 0xC0) {
-            more = 1, lowest = 0x80, codePoint = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            more = 2, lowest = 0x800, codePoint = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            more = 3, lowest = 0x10000, codePoint = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + more >= size)
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned char next = bytes[i + k];
-            if ((next & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        if (codePoint < lowest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += more + 1;
-    }
-    return true;
-}
-
 QByteArray decode(QByteArrayView raw, const VCardParameters &parameters)
 {
     QByteArray bytes = parameters.quotedPrintable ? quotedPrintable(raw)
                                                   : QByteArray::fromRawData(raw.data(), raw.size());
     if (!parameters.charset.isEmpty() && !isUtf8Name(parameters.charset))
         return fromEightBit(bytes, parameters.charset.constData());
-    if (isUtf8(bytes))
+    if (Utf8Text::isValid(bytes))
         return bytes;
-    return fromEightBit(bytes, "windows-1252");
+    return Utf8Text::fromWindows1252(bytes);
 }
 
 QByteArray unescape(const QByteArray &text, bool version21)

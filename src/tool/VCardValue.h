@@ -23,8 +23,6 @@ struct VCardParameters
 
 namespace VCardValue {
 
-bool isUtf8(QByteArrayView text);
-
 // The value as UTF-8: quoted-printable decoded, then converted from its
 // CHARSET. Without one, UTF-8 when it is valid UTF-8 and Windows-1252
 // (Latin-1 with a few more signs) otherwise. Still escaped. Shares raw's

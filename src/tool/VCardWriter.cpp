@@ -1,5 +1,7 @@
 #include "tool/VCardWriter.h"
 
+#include "tool/Utf8Text.h"
+
 namespace {
 
 constexpr qsizetype FoldAt = 75; // bytes per line, without the CR LF
@@ -71,8 +73,14 @@ std::pair<QByteArrayView, QByteArrayView> splitName(QByteArrayView name)
 
 } // namespace
 
-void VCardWriter::append(const ContactFieldViews &fields, QByteArray &out) const
+int VCardWriter::append(const ContactFieldViews &values, QByteArray &out) const
 {
+    ContactFieldViews fields = values;
+    QByteArray repairedValues[ContactFieldCount];
+    int repaired = 0;
+    for (int i = 0; i < ContactFieldCount; ++i)
+        repaired += Utf8Text::makeClean(fields[i], repairedValues[i]);
+
     const bool v4 = m_version == Version::V4;
     QByteArray line;
     line.reserve(128);
@@ -119,4 +127,5 @@ void VCardWriter::append(const ContactFieldViews &fields, QByteArray &out) const
     property(v4 ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", fields[fieldIndex(ContactField::EmailAddress)]);
     property("URL:", fields[fieldIndex(ContactField::WebsiteAddress)]);
     out.append("END:VCARD\r\n");
+    return repaired;
 }

@@ -18,7 +18,9 @@
 //
 // Empty fields are left out. Every value is escaped as text (\\ \, \; and \n
 // for a line break; a CR LF or a lone CR is written as one line break); the
-// URL too, since common readers split an unescaped comma there.
+// URL too, since common readers split an unescaped comma there. A value that
+// is not clean UTF-8 is written repaired (Utf8Text::repaired), so a card is
+// always valid UTF-8.
 class VCardWriter
 {
 public:
@@ -26,7 +28,8 @@ public:
 
     explicit VCardWriter(Version version) : m_version(version) {}
 
-    void append(const ContactFieldViews &fields, QByteArray &out) const;
+    // Returns how many values were written repaired.
+    int append(const ContactFieldViews &values, QByteArray &out) const;
 
 private:
     Version m_version;

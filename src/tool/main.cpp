@@ -1,5 +1,6 @@
 // merivo-tool: the companion command over Merivo's contact database.
 
+#include "contacts/DataFolder.h"
 #include "merivo_config.h"
 #include "tool/MerivoTool.h"
 
@@ -20,7 +21,10 @@ int main(int argc, char *argv[])
         || !errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return MerivoTool::Failure;
 
-    MerivoTool tool(output, errors, QDir(QStringLiteral(MERIVO_DATA_DIR)).filePath(QStringLiteral("db2.mdb")));
+    // Without a data folder there is no default database: --database must name one.
+    const QString dataDirectory = DataFolder::locate(QStringLiteral(MERIVO_DATA_DIR));
+    MerivoTool tool(output, errors,
+                    dataDirectory.isEmpty() ? QString() : QDir(dataDirectory).filePath(QStringLiteral("db2.mdb")));
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     return tool.run(arguments);

@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "Pictures.h"
+#include "ReadableColours.h"
 #include "Twips.h"
 
 #include <QCoreApplication>
@@ -27,9 +28,7 @@ CommandButton::CommandButton(QWidget *container, const QString &name, const QStr
 
 void CommandButton::setBackground(const QColor &colour)
 {
-    QPalette p = palette();
-    p.setColor(QPalette::Button, colour);
-    setPalette(p);
+    setFixedColour(this, QPalette::Button, colour);
 }
 
 void CommandButton::paintEvent(QPaintEvent *)
@@ -88,11 +87,6 @@ void FrameBox::setCaptionStyle(const QFont &font, const QColor &colour)
     setTextColour(m_captionLabel, colour);
     m_captionLabel->adjustSize();
     update();
-}
-
-void FrameBox::setBackground(const QColor &colour)
-{
-    setBackgroundColour(this, colour);
 }
 
 bool FrameBox::event(QEvent *event)
@@ -178,16 +172,28 @@ QLineEdit *makeTextBox(QWidget *container, const QString &name, const QRect &twi
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette p = widget->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
+    const QColor readable = readableOn(colour, p.color(QPalette::Window));
+    p.setColor(QPalette::WindowText, readable);
+    p.setColor(QPalette::Text, readable);
+    widget->setPalette(p);
+}
+
+void setFixedColour(QWidget *widget, QPalette::ColorRole background, const QColor &colour)
+{
+    const QPalette::ColorRole text = background == QPalette::Base     ? QPalette::Text
+                                     : background == QPalette::Button ? QPalette::ButtonText
+                                                                      : QPalette::WindowText;
+    QPalette p = widget->palette();
+    p.setColor(background, colour);
+    // The desktop's text colour may be meant for a background of its own:
+    // light text on white is as unreadable as dark text on black.
+    p.setColor(text, readableOn(p.color(text), colour));
     widget->setPalette(p);
 }
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
 {
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Window, colour);
-    widget->setPalette(p);
+    setFixedColour(widget, QPalette::Window, colour);
     widget->setAutoFillBackground(true);
 }
 

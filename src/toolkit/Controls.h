@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QPushButton>
 #include <QWidget>
 
@@ -37,7 +38,6 @@ public:
 
     QString caption() const { return m_caption; }
     void setCaptionStyle(const QFont &font, const QColor &colour);
-    void setBackground(const QColor &colour);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -69,7 +69,13 @@ QLabel *makeLabel(QWidget *container, const QString &name, const QString &text, 
                   const QFont &font, const QColor &colour = QColor());
 QLabel *makeLogo(QWidget *container, const QString &name, const QRect &twips);
 QLineEdit *makeTextBox(QWidget *container, const QString &name, const QRect &twips);
+// A text colour of the design, made lighter or darker where the background
+// behind the widget would leave it unreadable. Set the background first.
 void setTextColour(QWidget *widget, const QColor &colour);
+// Fixes the colour of a background role (Window, Base or Button) and, with
+// it, a readable colour for the text drawn on it.
+void setFixedColour(QWidget *widget, QPalette::ColorRole background, const QColor &colour);
+// Fills the widget with a fixed colour, its text readable on it.
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 // Shows every typed character of a text box as "*".
 void showTypingAsStars(QLineEdit *box);

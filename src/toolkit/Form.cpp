@@ -1,8 +1,10 @@
 #include "Form.h"
 
 #include "Fonts.h"
+#include "LongText.h"
 #include "Program.h"
 #include "Twips.h"
+#include "WindowTitle.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -16,6 +18,12 @@ Form::Form(Program &program, const QString &name)
 {
     setObjectName(name);
     setFont(dialogFont());
+}
+
+void Form::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    setWindowTitle(windowTitleShowing(shortenedForDisplay(caption, 200)));
 }
 
 void Form::setDefaultButton(QPushButton *button)

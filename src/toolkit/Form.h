@@ -25,6 +25,10 @@ public:
 
     Program &program() const { return m_program; }
 
+    // The window's caption, shown in its title bar exactly as given.
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
     // Runs once, when Program loads the form, before it is first shown.
     virtual void Form_Load() {}
 
@@ -40,6 +44,7 @@ protected:
 
 private:
     Program &m_program;
+    QString m_caption;
     QPointer<QPushButton> m_defaultButton;
     bool m_placed = false;
 };

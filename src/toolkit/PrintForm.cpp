@@ -1,5 +1,7 @@
 #include "PrintForm.h"
 
+#include "Form.h"
+
 #include <QLocale>
 #include <QPainter>
 #include <QPaintDevice>
@@ -37,19 +39,24 @@ void FormDocument::paintPage(int, QPainter &painter, const QRectF &area) const
     // window as pixels, and a picture keeps its text only when it is played
     // at its own size (which is why printers and PDF files are given the
     // screen's resolution).
+    // Paper is white whatever the desktop's colours: the window is drawn for
+    // the page in the standard scheme's black on white, then as before.
     QPicture picture;
+    const QPalette screen = m_form->palette();
+    m_form->setPalette(QPalette(QColor(Qt::white)));
     QPainter recorder(&picture);
     m_form->render(&recorder, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
     recorder.end();
+    m_form->setPalette(screen);
     painter.translate(area.topLeft());
     if (!qFuzzyCompare(scale, 1.0))
         painter.scale(scale, scale);
     picture.play(&painter);
 }
 
-FormDocument formPage(QWidget &form)
+FormDocument formPage(Form &form)
 {
-    return FormDocument(form, form.windowTitle());
+    return FormDocument(form, form.caption());
 }
 
 QPageLayout regionalPageLayout(QPageLayout::Orientation orientation)

@@ -3,6 +3,8 @@
 #include "Form.h"
 
 #include <QApplication>
+#include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 Program::Program(Dialogs &dialogs, Printer &printer, const QString &dataDirectory, QObject *parent)
@@ -39,7 +41,6 @@ Form *Program::Show(const QString &name)
     form->show();
     form->raise();
     form->activateWindow();
-    bringToFront(name);
     return form;
 }
 
@@ -57,7 +58,6 @@ void Program::Unload(const QString &name)
     if (!form)
         return;
     m_open.remove(name);
-    m_stacking.removeAll(name);
     // The form may be unloading itself from one of its own handlers: it
     // vanishes now and is destroyed once that handler has returned.
     form->hide();
@@ -76,17 +76,17 @@ bool Program::isVisible(const QString &name) const
     return form && form->isVisible();
 }
 
-void Program::bringToFront(const QString &name)
-{
-    m_stacking.removeAll(name);
-    m_stacking.prepend(name);
-}
-
 void Program::scheduleEndCheck()
 {
-    if (m_endCheckPending || m_ended)
+    const int loopLevel = QThread::currentThread()->loopLevel();
+    if (m_endCheckPending) {
+        m_endCheckLoopLevel = qMin(m_endCheckLoopLevel, loopLevel);
+        return;
+    }
+    if (m_ended)
         return;
     m_endCheckPending = true;
+    m_endCheckLoopLevel = loopLevel;
     // Queued, so that a handler that closes its own window and then shows
     // another does not end the program half-way.
     QMetaObject::invokeMethod(this, &Program::checkEnd, Qt::QueuedConnection);
@@ -97,8 +97,10 @@ void Program::checkEnd()
     m_endCheckPending = false;
     if (m_ended)
         return;
-    if (QApplication::activeModalWidget()) {
-        // A handler is still waiting for an answer: look again once it is given.
+    // A handler is still waiting for an answer, or its box has just been
+    // answered but its own event loop has not returned to the handler yet:
+    // look again once the handler can go on.
+    if (QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > m_endCheckLoopLevel) {
         m_endCheckPending = true;
         QTimer::singleShot(50, this, &Program::checkEnd);
         return;

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -51,9 +50,6 @@ public:
     }
     bool isOpen(const QString &name) const { return form(name) != nullptr; }
     bool isVisible(const QString &name) const;
-    // The open forms' names, front-most first, as the program last arranged them.
-    QStringList stackingOrder() const { return m_stacking; }
-    bool hasEnded() const { return m_ended; }
 
 Q_SIGNALS:
     // No window of the program is visible any more: the run is over.
@@ -62,14 +58,13 @@ Q_SIGNALS:
 private:
     void scheduleEndCheck();
     void checkEnd();
-    void bringToFront(const QString &name);
 
     Dialogs &m_dialogs;
     Printer &m_printer;
     QString m_dataDirectory;
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<Form>> m_open;
-    QStringList m_stacking;
     bool m_endCheckPending = false;
+    int m_endCheckLoopLevel = 0; // the event loop the check belongs to
     bool m_ended = false;
 };

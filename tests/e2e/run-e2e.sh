@@ -148,9 +148,25 @@ answer "Exit"
 expect_no_window "Add & Delete Record"
 expect_window "Merivo"
 
-step "find and edit a contact"
+# The window manager's order of the windows, back to front.
+stacking() {
+  for id in $(xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*'); do xdotool getwindowname "$id"; done
+}
+
+step "Find Rrecord: the find form in front, the main window right behind it"
+press alt+a
+expect_window "About"
+expect_window "Merivo"
 press alt+b
-press u
+press f
+expect_window "Find & Edit Record"
+order=$(stacking | paste -sd '|' -)
+[ "$order" = "About|Merivo|Find & Edit Record" ] || fail "windows back to front: $order"
+expect_window "About"
+press Return
+expect_no_window "About"
+
+step "find and edit a contact"
 expect_window "Find & Edit Record"
 press alt+f
 expect_window "Find"

@@ -39,3 +39,19 @@ QList<ScriptedDialogs::Box> ScriptedDialogs::takeAsked()
     asked.swap(m_asked);
     return asked;
 }
+
+ScriptedDialogs::Box ScriptedDialogs::takeOnly()
+{
+    const QList<Box> asked = takeAsked();
+    [&] { QCOMPARE(asked.size(), 1); }();
+    return asked.value(0);
+}
+
+void compareBox(const ScriptedDialogs::Box &box, const QString &prompt, int style,
+                const std::optional<QString> &title)
+{
+    QCOMPARE(box.kind, ScriptedDialogs::Box::Message);
+    QCOMPARE(box.prompt, prompt);
+    QCOMPARE(box.style, style);
+    QCOMPARE(box.title, title);
+}

@@ -33,6 +33,8 @@ public:
     const QList<Box> &asked() const { return m_asked; }
     // The boxes asked for since the last call, which forgets them.
     QList<Box> takeAsked();
+    // The one box asked for since the last call (the test fails unless there is exactly one).
+    Box takeOnly();
     bool allAnswersUsed() const { return m_answers.isEmpty(); }
 
 private:
@@ -41,3 +43,7 @@ private:
     QList<QString> m_answers;
     QList<Box> m_asked;
 };
+
+// Fails the test unless `box` is a message box with this text, style and title.
+void compareBox(const ScriptedDialogs::Box &box, const QString &prompt, int style,
+                const std::optional<QString> &title);
