@@ -38,9 +38,9 @@ void FormDocument::paintPage(int, QPainter &painter, const QRectF &area) const
     // Through a picture: rendered onto a printer directly, Qt draws the
     // window as pixels, and a picture keeps its text only when it is played
     // at its own size (which is why printers and PDF files are given the
-    // screen's resolution).
-    // Paper is white whatever the desktop's colours: the window is drawn for
-    // the page in the standard scheme's black on white, then as before.
+    // screen's resolution). Paper is white whatever the desktop's colours:
+    // the window is drawn for the page in the standard scheme's black on
+    // white, then shows as before.
     QPicture picture;
     const QPalette screen = m_form->palette();
     m_form->setPalette(QPalette(QColor(Qt::white)));
