@@ -14,25 +14,6 @@
 
 #include <unistd.h>
 
-// Another program's connection holding the file's lock: exclusive, or
-// only the right to write next, which lets others go on reading.
-struct LockingConnection
-{
-    sqlite3 *db = nullptr;
-
-    bool lock(const QString &path, const char *begin = "BEGIN EXCLUSIVE")
-    {
-        return sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
-            && sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    void release()
-    {
-        sqlite3_close_v2(db); // rolls back
-        db = nullptr;
-    }
-    ~LockingConnection() { release(); }
-};
-
 class TestRecordset : public QObject
 {
     Q_OBJECT
@@ -161,23 +142,6 @@ private Q_SLOTS:
         QCOMPARE(storedNames(m_path), QStringList());
     }
 
-    void movesAtTheEdges()
-    {
-        makeContacts({QStringLiteral("Ann"), QStringLiteral("Bob")});
-        Recordset records;
-        QVERIFY(records.open(m_path));
-        QSignalSpy changed(&records, &Recordset::currentRecordChanged);
-        QVERIFY(records.MovePrevious(Recordset::AtEdge::Stay));
-        QVERIFY(records.MoveLast());
-        QVERIFY(records.MoveNext(Recordset::AtEdge::Stay));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(currentName(records), QStringLiteral("Bob"));
-        QVERIFY(records.MoveNext());
-        QVERIFY(!records.hasCurrentRecord());
-        QVERIFY(records.MovePrevious());
-        QCOMPARE(currentName(records), QStringLiteral("Bob"));
-    }
-
     void duplicateNamesFindTheEarlier()
     {
         makeContacts({QStringLiteral("Zed"), QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("ANN  ")});
@@ -240,8 +204,6 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(bool, matches);
         const QStringList around = {QStringLiteral("Zed"), QStringLiteral("Σίσυφος Zed")};
-        ContactDatabase::Settings readOnly;
-        readOnly.readOnly = true;
 
         const auto verifyFinds = [&](const QString &state, const ContactDatabase::Settings &settings, bool indexed) {
             Recordset records;
@@ -260,12 +222,12 @@ private Q_SLOTS:
         init();
         makeContacts(around);
         QCOMPARE(execSql(m_path, insertNamesSql({stored})), QString());
-        verifyFinds(QStringLiteral("written by another program since"), readOnly, true);
+        verifyFinds(QStringLiteral("written by another program since"), readOnlySettings(), true);
 
         init();
         QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
         QCOMPARE(execSql(m_path, untypedTableSql() + insertNamesSql(around + QStringList{stored})), QString());
-        verifyFinds(QStringLiteral("no keys"), readOnly, false);
+        verifyFinds(QStringLiteral("no keys"), readOnlySettings(), false);
     }
 
     // A large file made by another program: the store opens at once, Find
@@ -483,18 +445,6 @@ private Q_SLOTS:
         QVERIFY(records.lastError().contains(QLatin1String("being added")));
         QVERIFY(records.CancelUpdate());
         QCOMPARE(currentName(records), QStringLiteral("Bobby"));
-    }
-
-    void updateWritesOnlyAPendingRecord()
-    {
-        makeContacts({QStringLiteral("Ann"), QStringLiteral("Bob")});
-        const QByteArray before = fileDigest(m_path);
-        Recordset records;
-        QVERIFY(records.open(m_path));
-        records.setValue(ContactField::Name, QStringLiteral("typed"));
-        QVERIFY(!records.Update());
-        QVERIFY(records.lastError().contains(QLatin1String("nothing was written")));
-        QCOMPARE(fileDigest(m_path), before);
     }
 
     void twoStoresOverOneFile()
