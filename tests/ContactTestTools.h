@@ -7,10 +7,13 @@
 #include "contacts/Recordset.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -42,10 +45,20 @@ inline ShellResult sqliteShell(const QString &path, const QString &sql)
             QString::fromUtf8(shell.readAllStandardError()).trimmed()};
 }
 
+// A database path of its own for every test and data row, in a folder
+// that does not exist yet.
+inline QString freshDatabasePath(const QTemporaryDir &dir)
+{
+    static int count = 0;
+    return dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
+}
+
 // Runs SQL on a file through SQLite's C interface, as another program
-// would; the file is made when missing. Empty when it went well, else why.
+// would; the file and its folder are made when missing. Empty when it went
+// well, else why.
 inline QString execSql(const QString &path, const QString &sql)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     char *error = nullptr;

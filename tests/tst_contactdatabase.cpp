@@ -34,13 +34,7 @@ private Q_SLOTS:
             QSKIP("the sqlite3 shell is not installed");
     }
 
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        // A folder of its own for every test and data row; it does not exist yet.
-        static int count = 0;
-        m_path = m_dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
-    }
+    void init() { m_path = freshDatabasePath(m_dir); }
 
     void createsAMissingFolderAndFile()
     {

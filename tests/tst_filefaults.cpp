@@ -326,8 +326,7 @@ private Q_SLOTS:
     {
         TestProgram t;
         const QString path = databasePath(t);
-        seed(t, {QStringLiteral("Ann")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         startWork(t, find);
         find->txtPhone->setText(QStringLiteral("555 0100"));
@@ -360,8 +359,7 @@ private Q_SLOTS:
     {
         TestProgram t;
         const QString path = databasePath(t);
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         QVERIFY(QFile::remove(path));
 

@@ -283,8 +283,7 @@ private Q_SLOTS:
         QFETCH(bool, byCloseBox);
         QFETCH(QString, notice);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann")});
-        auto *f = t.show<RecordForm>(form);
+        auto *f = showWith(t, form, {QStringLiteral("Ann")});
         QVERIFY(QTest::qWaitForWindowActive(f));
         if (auto *add = qobject_cast<frmadd *>(f))
             startAdding(t, add);
@@ -438,8 +437,7 @@ private Q_SLOTS:
     void theMainWindowHidesAnEditUnderWay()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *main = t.show<MDIMain>(QStringLiteral("MDIMain"));
+        auto *main = showWith<MDIMain>(t, QStringLiteral("MDIMain"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         main->mnuupdatetrecord->trigger();
         auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
         startEditing(t, f);
@@ -458,8 +456,7 @@ private Q_SLOTS:
     void updateOfAContactDeletedMeanwhileSaysSo()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         startEditing(t, find);
         find->txtName->setText(QStringLiteral("Ghost"));
@@ -489,8 +486,7 @@ private Q_SLOTS:
     void updateOfAContactReplacedMeanwhileWritesNothing()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         clickArrow(find->Data1, "moveNext");
         startEditing(t, find);
@@ -523,8 +519,7 @@ private Q_SLOTS:
     void aContactChangedElsewhereIsShownBeforeItIsDeletedOrEdited()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        auto *add = showWith<frmadd>(t, QStringLiteral("frmadd"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
         Recordset elsewhere;
         QVERIFY(elsewhere.open(databasePath(t)));

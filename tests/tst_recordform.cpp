@@ -74,8 +74,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, form);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
-        auto *f = t.show<RecordForm>(form);
+        auto *f = showWith(t, form, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
         QSignalSpy reposition(f->Data1, &DataControl::Reposition);
         QCOMPARE(f->Data1->caption(), QStringLiteral("Ann"));
         QCOMPARE(f->txtAddress->text(), QStringLiteral("Ann/1"));
@@ -102,8 +101,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, form);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
-        auto *f = t.show<RecordForm>(form);
+        auto *f = showWith(t, form, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
         QVERIFY(QTest::qWaitForWindowActive(f));
         QWidget *focus = QApplication::focusWidget();
         QTest::keyClick(focus, Qt::Key_PageDown);
@@ -126,8 +124,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, form);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        QPointer<RecordForm> f = t.show<RecordForm>(form);
+        QPointer<RecordForm> f = showWith(t, form, {QStringLiteral("Ann"), QStringLiteral("Bob")});
         clickArrow(f->Data1, "moveNext");
 
         t.dialogs().answer(MsgBox::No);
@@ -151,8 +148,7 @@ private Q_SLOTS:
     void scrollBarsMoveNothing()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *f = t.show<RecordForm>(QStringLiteral("frmfind"));
+        auto *f = showWith(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         const QStringList before = boxTexts(f);
         f->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         f->VScroll2->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -258,8 +254,7 @@ private Q_SLOTS:
         QFETCH(QString, state);
         QFETCH(QStringList, cycle);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann")});
-        auto *f = t.show<RecordForm>(form);
+        auto *f = showWith(t, form, {QStringLiteral("Ann")});
         QVERIFY(QTest::qWaitForWindowActive(f));
         const auto press = [&](const char *button) { f->findChild<QPushButton *>(QLatin1String(button))->click(); };
         if (state != QLatin1String("browsing") && state != QLatin1String("searched"))

@@ -33,13 +33,7 @@ class TestRecordset : public QObject
     static QString currentName(const Recordset &records) { return records.currentValues()[0]; }
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        // A folder of its own for every test and data row; it does not exist yet.
-        static int count = 0;
-        m_path = m_dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
-    }
+    void init() { m_path = freshDatabasePath(m_dir); }
 
     void emptyTableHasNoCurrentRecord()
     {
@@ -225,7 +219,6 @@ private Q_SLOTS:
         verifyFinds(QStringLiteral("written by another program since"), readOnlySettings(), true);
 
         init();
-        QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
         QCOMPARE(execSql(m_path, untypedTableSql() + insertNamesSql(around + QStringList{stored})), QString());
         verifyFinds(QStringLiteral("no keys"), readOnlySettings(), false);
     }
@@ -235,7 +228,6 @@ private Q_SLOTS:
     // there, and another program can go on reading meanwhile.
     void keysOfALargeFileAreMadeInTheBackground()
     {
-        QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
         QString fill = untypedTableSql() + QStringLiteral("BEGIN;");
         for (int i = 0; i < 30000; ++i) {
             const QString name = i % 3 ? QStringLiteral("Contact %1").arg(i) : QStringLiteral("ΣΊΣΥΦΟΣ Émile %1").arg(i);
@@ -298,7 +290,6 @@ private Q_SLOTS:
     void anEditWritesOnlyTheFieldsItChanges()
     {
         QFETCH(QString, value);
-        QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
         QCOMPARE(execSql(m_path, untypedTableSql()
                                      + QStringLiteral("INSERT INTO Table1 VALUES (%1, 'Elm', %1, %1, %1, %1, %1, %1);"
                                                       "INSERT INTO Table1 VALUES ('Other', %1, %1, %1, %1, %1, %1, %1);")
@@ -332,7 +323,6 @@ private Q_SLOTS:
     // a BLOB replaced by the same letters as text is a change.
     void changesAreCheckedAgainstTheStoredValues()
     {
-        QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
         QCOMPARE(execSql(m_path, untypedTableSql()
                                      + QStringLiteral("INSERT INTO Table1 VALUES ('Ann', 'Elm', '', X'C3A9', '', '', '', '');")),
                  QString());
