@@ -405,15 +405,32 @@ private Q_SLOTS:
         QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
     }
 
-    void exitAnsweredNoKeepsTheEditUnderWay()
+    void anEditUnderWayIsKept_data()
     {
+        QTest::addColumn<bool>("byMenu");
+        QTest::newRow("Exit answered No") << false;
+        QTest::newRow("hidden by the main window's menu, then shown again") << true;
+    }
+
+    void anEditUnderWayIsKept()
+    {
+        QFETCH(bool, byMenu);
         TestProgram t;
-        auto *f = openFind(t, {QStringLiteral("Ann")});
+        auto *main = showWith<MDIMain>(t, QStringLiteral("MDIMain"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        main->mnuupdatetrecord->trigger();
+        auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
         startEditing(t, f);
         f->txtPhone->setText(QStringLiteral("typed"));
-        t.dialogs().answer(MsgBox::No);
-        f->cmdExit->click();
-        QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
+        if (byMenu) {
+            main->mnuprint->trigger();
+            QVERIFY(!f->isVisible());
+            main->mnufind->trigger();
+            QCOMPARE(t.form<frmfind>(QStringLiteral("frmfind")), f);
+        } else {
+            t.dialogs().answer(MsgBox::No);
+            f->cmdExit->click();
+            QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
+        }
         QVERIFY(f->isVisible() && f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
         QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
         f->cmdUpdate->click();
@@ -432,25 +449,6 @@ private Q_SLOTS:
         QCOMPARE(f->txtName->text(), QStringLiteral("Annie"));
         f->cmdUpdate->click();
         QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Annie"), QStringLiteral("Bob")}));
-    }
-
-    void theMainWindowHidesAnEditUnderWay()
-    {
-        TestProgram t;
-        auto *main = showWith<MDIMain>(t, QStringLiteral("MDIMain"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        main->mnuupdatetrecord->trigger();
-        auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
-        startEditing(t, f);
-        f->txtPhone->setText(QStringLiteral("typed"));
-
-        main->mnuprint->trigger();
-        QVERIFY(!f->isVisible());
-        main->mnufind->trigger();
-        QCOMPARE(t.form<frmfind>(QStringLiteral("frmfind")), f);
-        QVERIFY(f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
-        QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
-        f->cmdUpdate->click();
-        QCOMPARE(stored(t)[0][2], QStringLiteral("typed"));
     }
 
     void updateOfAContactDeletedMeanwhileSaysSo()
