@@ -13,6 +13,7 @@ build=(
   qt6-tools-dev qt6-l10n-tools  # lupdate: the catalogue of Merivo's texts
   qt6-translations-l10n         # Qt's own texts, such as standard buttons, in the desktop's language
   libsqlite3-dev
+  libharfbuzz-dev libdeflate-dev  # font subsets and compressed pages of report PDF files
   qtkeychain-qt6-dev            # merivo-tool keeps sync passwords in the desktop's keyring
 )
 test=(
@@ -21,6 +22,8 @@ test=(
   qt6ct                         # a dark desktop colour scheme for the screenshots
   poppler-utils fonts-dejavu-core fonts-liberation2
   fonts-wqy-microhei fonts-lohit-deva  # Chinese, Japanese and Devanagari names on screen
+  fonts-noto-cjk                # a collection of CID-keyed CFF faces, embedded in report PDF files
+  cups printer-driver-cups-pdf  # the test's own print server
   desktop-file-utils appstream groff-base
   abook mdbtools python3-vobject
   radicale vdirsyncer dbus-daemon gnome-keyring openssl  # sync: a CardDAV server, a peer, a keyring, certificates

@@ -7,10 +7,14 @@
 #include "contacts/Recordset.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <sqlite3.h>
 
@@ -41,10 +45,20 @@ inline ShellResult sqliteShell(const QString &path, const QString &sql)
             QString::fromUtf8(shell.readAllStandardError()).trimmed()};
 }
 
+// A database path of its own for every test and data row, in a folder
+// that does not exist yet.
+inline QString freshDatabasePath(const QTemporaryDir &dir)
+{
+    static int count = 0;
+    return dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
+}
+
 // Runs SQL on a file through SQLite's C interface, as another program
-// would; the file is made when missing. Empty when it went well, else why.
+// would; the file and its folder are made when missing. Empty when it went
+// well, else why.
 inline QString execSql(const QString &path, const QString &sql)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     char *error = nullptr;
@@ -55,11 +69,59 @@ inline QString execSql(const QString &path, const QString &sql)
     return why;
 }
 
+// The eight fields of Table1, quoted, without declared types.
+inline const QString EightFields = QStringLiteral(
+    "\"Name\", \"Address\", \"Phone Number\", \"Position\", \"Office address\", "
+    "\"Office Phone Number\", \"Email Address\", \"Website Address\"");
+
 // Table1 as another program makes it: the eight fields, no declared types.
 inline QString untypedTableSql()
 {
-    return QStringLiteral("CREATE TABLE Table1(\"Name\", \"Address\", \"Phone Number\", \"Position\", "
-                          "\"Office address\", \"Office Phone Number\", \"Email Address\", \"Website Address\");");
+    return QStringLiteral("CREATE TABLE Table1(%1);").arg(EightFields);
+}
+
+// A sqlite3 shell killed in the middle of a large transaction: a journal
+// that still holds the pages to put back, and half-written pages.
+inline void killShellMidTransaction(const QString &path, const QString &sqlBefore = QString())
+{
+    QProcess writer;
+    writer.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path});
+    writer.write(QStringLiteral("PRAGMA cache_size = 10; BEGIN;\n%1\n"
+                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)\n"
+                                "  INSERT INTO Table1(\"Name\", \"Address\") SELECT 'Half ' || i, printf('%.200c', 'x') FROM n;\n"
+                                "SELECT 'inserted';\n")
+                     .arg(sqlBefore)
+                     .toUtf8());
+    QVERIFY(writer.waitForReadyRead(30000));
+    QVERIFY(QFile::exists(path + QStringLiteral("-journal")));
+    writer.kill();
+    QVERIFY(writer.waitForFinished());
+}
+
+// Another program's connection holding the file's lock: exclusive, or
+// only the right to write next, which lets others go on reading.
+struct LockingConnection
+{
+    sqlite3 *db = nullptr;
+
+    bool lock(const QString &path, const char *begin = "BEGIN EXCLUSIVE")
+    {
+        return sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
+            && sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    void release()
+    {
+        sqlite3_close_v2(db); // rolls back
+        db = nullptr;
+    }
+    ~LockingConnection() { release(); }
+};
+
+inline ContactDatabase::Settings readOnlySettings()
+{
+    ContactDatabase::Settings settings;
+    settings.readOnly = true;
+    return settings;
 }
 
 inline QString sqlText(const QString &text)
@@ -95,16 +157,28 @@ inline QStringList storedNames(const QString &path)
     return result.output.isEmpty() ? QStringList() : result.output.split(QLatin1Char('\n'));
 }
 
-// Adds one contact through the store, all eight fields "<name>/<field number>"
-// except the name itself.
-inline bool addContact(Recordset &records, const QString &name)
+// Adds one contact through the store.
+inline bool addContact(Recordset &records, const ContactValues &values)
 {
     if (!records.AddNew())
         return false;
-    records.setValue(ContactField::Name, name);
-    for (int i = 1; i < ContactFieldCount; ++i)
-        records.setValue(static_cast<ContactField>(i), QStringLiteral("%1/%2").arg(name).arg(i));
+    for (int i = 0; i < ContactFieldCount; ++i)
+        records.setValue(static_cast<ContactField>(i), values[i]);
     return records.Update();
+}
+
+// A contact whose fields are "<name>/<field number>", but for the name itself.
+inline ContactValues numberedFields(const QString &name)
+{
+    ContactValues values{name};
+    for (int i = 1; i < ContactFieldCount; ++i)
+        values[i] = QStringLiteral("%1/%2").arg(name).arg(i);
+    return values;
+}
+
+inline bool addContact(Recordset &records, const QString &name)
+{
+    return addContact(records, numberedFields(name));
 }
 
 // Every row of a query, exactly as stored.

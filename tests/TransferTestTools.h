@@ -46,6 +46,12 @@ inline ContactList awkwardContacts()
     };
 }
 
+// The fields of a contact joined by "|", to compare in one line.
+inline QString joinedFields(const ContactValues &values)
+{
+    return QStringList(values.begin(), values.end()).join(QLatin1Char('|'));
+}
+
 inline ContactTexts utf8(const ContactValues &values)
 {
     ContactTexts texts;

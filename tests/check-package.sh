@@ -19,7 +19,7 @@ deb=$(echo "$PWD"/build-package/merivo_*.deb)
 [ -f "$deb" ] || fail "no package made"
 dpkg-deb --field "$deb" Depends
 # What the programs link, as dpkg-shlibdeps found it; Qt SQL is not used.
-for needed in libqt6widgets6 libsqlite3-0; do
+for needed in libqt6widgets6 libsqlite3-0 libharfbuzz-subset0 libdeflate0; do
   dpkg-deb --field "$deb" Depends | grep -qE "(^|, )$needed( |,|$)" || fail "the package does not depend on $needed"
 done
 ! dpkg-deb --field "$deb" Depends | grep -q libqt6sql6 || fail "the package depends on Qt SQL, which nothing uses"

@@ -46,12 +46,7 @@ class TestColumnTypes : public QObject
     QString m_path;
 
 private Q_SLOTS:
-    void init()
-    {
-        static int count = 0;
-        m_path = m_dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
-        QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
-    }
+    void init() { m_path = freshDatabasePath(m_dir); }
 
     void aTextTheColumnWouldChangeIsRefused_data()
     {

@@ -12,14 +12,6 @@
 
 #include <unistd.h>
 
-namespace {
-
-const QString EightFields = QStringLiteral(
-    "\"Name\", \"Address\", \"Phone Number\", \"Position\", \"Office address\", "
-    "\"Office Phone Number\", \"Email Address\", \"Website Address\"");
-
-} // namespace
-
 class TestContactDatabase : public QObject
 {
     Q_OBJECT
@@ -42,13 +34,7 @@ private Q_SLOTS:
             QSKIP("the sqlite3 shell is not installed");
     }
 
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        // A folder of its own for every test and data row; it does not exist yet.
-        static int count = 0;
-        m_path = m_dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
-    }
+    void init() { m_path = freshDatabasePath(m_dir); }
 
     void createsAMissingFolderAndFile()
     {
@@ -162,7 +148,7 @@ private Q_SLOTS:
     void aFileMadeInTheShellIsKeyedOnce()
     {
         QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
-        const QString script = QStringLiteral("CREATE TABLE Table1(%1);").arg(EightFields)
+        const QString script = untypedTableSql()
             + insertNamesSql({QStringLiteral("ΣΊΣΥΦΟΣ"), QStringLiteral("Straße"), QStringLiteral("Ann")})
             + QStringLiteral("INSERT INTO Table1(\"Name\") VALUES (NULL);");
         QCOMPARE(sqliteShell(m_path, script).errors, QString());
@@ -239,18 +225,7 @@ private Q_SLOTS:
             QVERIFY(records.open(m_path));
             QVERIFY(addContact(records, QStringLiteral("Ann")));
         }
-        // A writer killed in the middle of a large transaction leaves a hot
-        // journal and half-changed pages behind.
-        QProcess writer;
-        writer.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), m_path});
-        writer.write("PRAGMA cache_size = 10; BEGIN;\n"
-                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)\n"
-                     "  INSERT INTO Table1(\"Name\", \"Address\") SELECT 'Half ' || i, printf('%.200c', 'x') FROM n;\n"
-                     "SELECT 'inserted';\n");
-        QVERIFY(writer.waitForReadyRead(30000));
-        QVERIFY(QFile::exists(m_path + QStringLiteral("-journal")));
-        writer.kill();
-        QVERIFY(writer.waitForFinished());
+        killShellMidTransaction(m_path);
 
         Recordset records;
         QVERIFY2(records.open(m_path), qPrintable(records.lastError()));
@@ -264,7 +239,7 @@ private Q_SLOTS:
     void readOnlyFilesCanBeBrowsed()
     {
         QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
-        QCOMPARE(sqliteShell(m_path, QStringLiteral("CREATE TABLE Table1(%1);").arg(EightFields)
+        QCOMPARE(sqliteShell(m_path, untypedTableSql()
                                          + insertNamesSql({QStringLiteral("Ann"), QStringLiteral("Émile")}))
                      .errors,
                  QString());
@@ -273,9 +248,7 @@ private Q_SLOTS:
         // Without key tables and without the right to add them, Find folds
         // every name as it reads.
         Recordset records;
-        ContactDatabase::Settings readOnly;
-        readOnly.readOnly = true;
-        QVERIFY2(records.open(m_path, readOnly), qPrintable(records.lastError()));
+        QVERIFY2(records.open(m_path, readOnlySettings()), qPrintable(records.lastError()));
         QVERIFY(records.isReadOnly());
         QVERIFY(!records.searchesByIndex());
         QVERIFY(finds(records, QStringLiteral("ÉMILE")));

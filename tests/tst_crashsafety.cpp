@@ -83,7 +83,6 @@ public:
         const QList<QList<StoredValue>> rows = storedRows(m_db, sql);
         return rows.isEmpty() ? QString() : rows.first().value(0).text();
     }
-    bool execute(const char *sql) const { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
     Contacts contacts() const
     {
@@ -113,14 +112,13 @@ QString describe(const Contacts &contacts)
 // holding what only other programs store.
 bool makeForeignTable(const QString &path)
 {
-    Database db(path);
-    return db.isOpen()
-        && db.execute("CREATE TABLE Table1(\"Name\", \"Address\", \"Phone Number\", \"Position\", \"Office address\", "
-                      "\"Office Phone Number\", \"Email Address\", \"Website Address\");"
-                      "INSERT INTO Table1 VALUES ('Ωmega', X'00FF10', NULL, 42, 1.5, CAST(X'C3A928E9' AS TEXT), -0.0, '');"
-                      "INSERT INTO Table1 VALUES (CAST(X'D0FF' AS TEXT), NULL, 9007199254740993, X'', 'ÉMILE', NULL, "
-                      "CAST(X'80' AS TEXT), 1e300);"
-                      "INSERT INTO Table1 VALUES (NULL, 'plain', 'text', '', '', '', '', '');");
+    return execSql(path, untypedTableSql()
+                             + QStringLiteral(
+                                 "INSERT INTO Table1 VALUES ('Ωmega', X'00FF10', NULL, 42, 1.5, CAST(X'C3A928E9' AS TEXT), -0.0, '');"
+                                 "INSERT INTO Table1 VALUES (CAST(X'D0FF' AS TEXT), NULL, 9007199254740993, X'', 'ÉMILE', NULL, "
+                                 "CAST(X'80' AS TEXT), 1e300);"
+                                 "INSERT INTO Table1 VALUES (NULL, 'plain', 'text', '', '', '', '', '');"))
+        .isEmpty();
 }
 
 struct Figures

@@ -109,8 +109,7 @@ class TestDatabaseBackup : public QObject
 private Q_SLOTS:
     void init()
     {
-        static int count = 0;
-        m_database = m_dir.filePath(QStringLiteral("data%1/db2.mdb").arg(++count));
+        m_database = freshDatabasePath(m_dir);
         QDir().mkpath(QFileInfo(m_database).absolutePath());
     }
 

@@ -5,7 +5,6 @@
 #include "recordform/DataControl.h"
 
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -80,24 +79,6 @@ private Q_SLOTS:
         QCOMPARE(m_data->caption(), QString());
     }
 
-    void arrowsStopAtTheEnds()
-    {
-        click("movePrevious");
-        QCOMPARE(m_namesAtReposition.size(), 1);
-        click("moveLast");
-        click("moveNext");
-        QCOMPARE(m_namesAtReposition.size(), 2);
-        QCOMPARE(nameBox()->text(), QStringLiteral("Cy"));
-
-        // Deleting the last leaves none; previous brings one back.
-        QVERIFY(m_data->Recordset()->Delete());
-        QVERIFY(m_data->Recordset()->MoveNext());
-        click("moveNext");
-        QCOMPARE(nameBox()->text(), QString());
-        click("movePrevious");
-        QCOMPARE(nameBox()->text(), QStringLiteral("Bob"));
-    }
-
     void savingWritesTheBoxes()
     {
         Recordset *records = m_data->Recordset();
@@ -125,19 +106,6 @@ private Q_SLOTS:
         click("moveFirst");
         QCOMPARE(nameBox()->text(), QStringLiteral("Ann"));
         QCOMPARE(fileDigest(m_path), before);
-    }
-
-    void arrowsDuringAnEditChangeNothing()
-    {
-        QSignalSpy failed(m_data, &DataControl::navigationFailed);
-        QVERIFY(m_data->Recordset()->Edit());
-        nameBox()->setText(QStringLiteral("Annie"));
-        click("moveNext");
-        QCOMPARE(failed.count(), 1);
-        QVERIFY(failed.first().first().toString().contains(QLatin1String("being edited")));
-        QCOMPARE(nameBox()->text(), QStringLiteral("Annie"));
-        QVERIFY(m_data->UpdateRecord());
-        QCOMPARE(storedNames(m_path).first(), QStringLiteral("Annie"));
     }
 
     // A value longer than a box shows, written by another program, shows as

@@ -13,6 +13,7 @@
 #include "support/TestProgram.h"
 #include "toolkit/Controls.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,10 +31,6 @@ using namespace RecordFormFixture;
 using Box = ScriptedDialogs::Box;
 
 namespace {
-
-const QString EightFields = QStringLiteral(
-    "\"Name\", \"Address\", \"Phone Number\", \"Position\", \"Office address\", "
-    "\"Office Phone Number\", \"Email Address\", \"Website Address\"");
 
 // Root may write any file, so the permission cases would prove nothing:
 // the test runs as the unprivileged user "nobody" when started as root.
@@ -74,54 +71,27 @@ void setMode(const QString &path, mode_t mode)
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
 }
 
-// A sqlite3 shell killed in the middle of a large transaction: a journal
-// that still holds the pages to put back, and half-written pages.
-void killShellMidTransaction(const QString &path, const QString &sqlBefore)
-{
-    QProcess writer;
-    writer.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path});
-    writer.write(QStringLiteral("PRAGMA cache_size = 10; BEGIN;\n%1\n"
-                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)\n"
-                                "  INSERT INTO Table1(\"Name\", \"Address\") SELECT 'Half ' || i, printf('%.200c', 'x') FROM n;\n"
-                                "SELECT 'inserted';\n")
-                     .arg(sqlBefore)
-                     .toUtf8());
-    QVERIFY(writer.waitForReadyRead(30000));
-    QVERIFY(QFile::exists(path + QStringLiteral("-journal")));
-    writer.kill();
-    QVERIFY(writer.waitForFinished());
-}
-
-// Another program's sqlite3 shell holding the file's exclusive lock.
-class LockHolder
-{
-public:
-    bool lock(const QString &path)
-    {
-        m_shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path});
-        m_shell.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
-        return m_shell.waitForReadyRead(10000) && m_shell.readAll().contains("locked");
-    }
-    void release()
-    {
-        if (m_shell.state() == QProcess::NotRunning)
-            return;
-        m_shell.write("ROLLBACK;\n");
-        m_shell.closeWriteChannel();
-        m_shell.waitForFinished(10000);
-    }
-    ~LockHolder() { release(); }
-
-private:
-    QProcess m_shell;
-};
-
 void verifyNamesPathAndCause(const Box &box, const QString &path, const QString &cause)
 {
     QCOMPARE(box.kind, Box::Message);
     QCOMPARE(box.style, int(MsgBox::OkOnly));
     QVERIFY2(box.prompt.contains(path), qPrintable(box.prompt));
     QVERIFY2(box.prompt.contains(cause), qPrintable(box.prompt));
+}
+
+// Clicks `button`, answers its question (when there is one) with
+// `answer`, and expects the work refused by a message naming the file and
+// the cause.
+void verifyRefused(TestProgram &t, QAbstractButton *button, std::optional<int> answer, const QString &path,
+                   const QString &cause)
+{
+    if (answer)
+        t.dialogs().answer(*answer);
+    t.dialogs().answer(MsgBox::Ok);
+    button->click();
+    const auto asked = t.dialogs().takeAsked();
+    QCOMPARE(asked.size(), answer ? 2 : 1);
+    verifyNamesPathAndCause(asked.last(), path, cause);
 }
 
 void search(TestProgram &t, RecordForm *form, const QString &name)
@@ -214,7 +184,7 @@ private Q_SLOTS:
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0644) == 0);
         } else if (kind == QLatin1String("crashed read-only")) {
             seed(t, {QStringLiteral("Ann")});
-            killShellMidTransaction(path, QString());
+            killShellMidTransaction(path);
             setMode(path, 0444);
         }
         const QStringList listing = folderListing(folder);
@@ -258,16 +228,15 @@ private Q_SLOTS:
     {
         TestProgram t;
         const QString path = databasePath(t);
-        killShellMidTransaction(path, QStringLiteral("CREATE TABLE Table1(%1);").arg(EightFields));
+        killShellMidTransaction(path, untypedTableSql());
 
         auto *f = t.show<frmadd>(QStringLiteral("frmadd"));
         QCOMPARE(t.dialogs().takeAsked().size(), 0);
         QCOMPARE(f->txtName->text(), QString());
-        t.dialogs().answer(MsgBox::Yes);
-        f->cmdAdd->click();
+        startWork(t, f);
         f->txtName->setText(QStringLiteral("Ann"));
         f->cmdok->click();
-        QCOMPARE(t.dialogs().takeAsked().size(), 1);
+        QCOMPARE(t.dialogs().takeAsked().size(), 0);
         QCOMPARE(storedNames(t), QStringList{QStringLiteral("Ann")});
         QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
         QCOMPARE(sqliteShell(path, QStringLiteral("PRAGMA integrity_check;")).output, QStringLiteral("ok"));
@@ -305,31 +274,16 @@ private Q_SLOTS:
         QCOMPARE(find->txtAddress->text(), QStringLiteral("Émile/1"));
 
         // Every change says why it cannot be made, and the form stays as it was.
-        t.dialogs().answer(MsgBox::Yes);
-        t.dialogs().answer(MsgBox::Ok);
-        find->cmdEdit->click();
-        auto asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, why);
+        verifyRefused(t, find->cmdEdit, MsgBox::Yes, path, why);
         QVERIFY(find->txtName->isReadOnly());
         QVERIFY(!find->cmdUpdate->isVisible());
 
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
-        t.dialogs().answer(MsgBox::Yes);
-        t.dialogs().answer(MsgBox::Ok);
-        add->cmdAdd->click();
-        asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, why);
+        verifyRefused(t, add->cmdAdd, MsgBox::Yes, path, why);
         QVERIFY(add->cmdAdd->isVisible() && !add->cmdok->isVisible());
         QVERIFY(add->txtName->isReadOnly());
 
-        t.dialogs().answer(MsgBox::Ok);
-        t.dialogs().answer(MsgBox::Ok);
-        add->cmdDelete->click();
-        asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, why);
+        verifyRefused(t, add->cmdDelete, MsgBox::Ok, path, why);
         QCOMPARE(add->txtName->text(), QStringLiteral("Ann"));
 
         setMode(t.dataDirectory(), 0700);
@@ -345,7 +299,7 @@ private Q_SLOTS:
         TestProgram t;
         const QString path = databasePath(t);
         seed(t, {QStringLiteral("Ann")});
-        LockHolder other;
+        LockingConnection other;
         QVERIFY(other.lock(path));
 
         t.dialogs().answer(MsgBox::Ok);
@@ -372,27 +326,20 @@ private Q_SLOTS:
     {
         TestProgram t;
         const QString path = databasePath(t);
-        seed(t, {QStringLiteral("Ann")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
-        t.dialogs().answer(MsgBox::Yes);
-        find->cmdEdit->click();
+        startWork(t, find);
         find->txtPhone->setText(QStringLiteral("555 0100"));
-        t.dialogs().answer(MsgBox::Yes);
-        add->cmdAdd->click();
+        startWork(t, add);
         add->txtName->setText(QStringLiteral("Bob"));
-        t.dialogs().takeAsked();
 
-        LockHolder other;
+        LockingConnection other;
         QVERIFY(other.lock(path));
-        t.dialogs().answer(MsgBox::Ok);
-        find->cmdUpdate->click();
-        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
+        const QString locked = QStringLiteral("locked by another program");
+        verifyRefused(t, find->cmdUpdate, std::nullopt, path, locked);
         QVERIFY(find->cmdUpdate->isVisible());
         QCOMPARE(find->txtPhone->text(), QStringLiteral("555 0100"));
-        t.dialogs().answer(MsgBox::Ok);
-        add->cmdok->click();
-        verifyNamesPathAndCause(t.dialogs().takeOnly(), path, QStringLiteral("locked by another program"));
+        verifyRefused(t, add->cmdok, std::nullopt, path, locked);
         QVERIFY(add->cmdok->isVisible());
         QCOMPARE(add->txtName->text(), QStringLiteral("Bob"));
 
@@ -412,42 +359,26 @@ private Q_SLOTS:
     {
         TestProgram t;
         const QString path = databasePath(t);
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         QVERIFY(QFile::remove(path));
 
         const QString cause = QStringLiteral("moved or deleted");
-        t.dialogs().answer(MsgBox::Yes);
-        find->cmdEdit->click();
+        startWork(t, find);
         find->txtName->setText(QStringLiteral("Annie"));
-        t.dialogs().answer(MsgBox::Ok);
-        find->cmdUpdate->click();
-        auto asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, cause);
+        verifyRefused(t, find->cmdUpdate, std::nullopt, path, cause);
         QVERIFY(find->cmdUpdate->isVisible());
         find->cmdCancel->click();
         clickArrow(find->Data1, "moveNext");
         QCOMPARE(find->txtName->text(), QStringLiteral("Bob"));
 
-        t.dialogs().answer(MsgBox::Yes);
-        add->cmdAdd->click();
+        startWork(t, add);
         add->txtName->setText(QStringLiteral("Cy"));
-        t.dialogs().answer(MsgBox::Ok);
-        add->cmdok->click();
-        asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, cause);
+        verifyRefused(t, add->cmdok, std::nullopt, path, cause);
         QVERIFY(add->cmdok->isVisible());
         add->cmdCancel->click();
 
-        t.dialogs().answer(MsgBox::Ok);
-        t.dialogs().answer(MsgBox::Ok);
-        add->cmdDelete->click();
-        asked = t.dialogs().takeAsked();
-        QCOMPARE(asked.size(), 2);
-        verifyNamesPathAndCause(asked[1], path, cause);
+        verifyRefused(t, add->cmdDelete, MsgBox::Ok, path, cause);
         QVERIFY(!QFile::exists(path));
 
         t.program().Unload(QStringLiteral("frmfind"));
@@ -456,8 +387,7 @@ private Q_SLOTS:
         add = t.show<frmadd>(QStringLiteral("frmadd"));
         QCOMPARE(t.dialogs().takeAsked().size(), 0);
         QCOMPARE(add->txtName->text(), QString());
-        t.dialogs().answer(MsgBox::Yes);
-        add->cmdAdd->click();
+        startWork(t, add);
         add->txtName->setText(QStringLiteral("Cy"));
         add->cmdok->click();
         QCOMPARE(storedNames(t), QStringList{QStringLiteral("Cy")});

@@ -1,5 +1,4 @@
 #include "contacts/Recordset.h"
-#include "maintenance/FindByName.h"
 #include "maintenance/frmadd.h"
 #include "maintenance/frmfind.h"
 #include "recordform/DataControl.h"
@@ -48,13 +47,6 @@ private:
 
 private Q_SLOTS:
     // --- Find by name ---------------------------------------------------------
-
-    void criterionQuotesTheAnswer()
-    {
-        QCOMPARE(FindByName::criterion(QStringLiteral("Name= "), QStringLiteral("abc")), QStringLiteral("Name= 'abc '"));
-        QCOMPARE(FindByName::criterion(QStringLiteral("name= "), QStringLiteral("O'Brien")),
-                 QStringLiteral("name= 'O''Brien '"));
-    }
 
     void findFindsByName_data()
     {
@@ -291,8 +283,7 @@ private Q_SLOTS:
         QFETCH(bool, byCloseBox);
         QFETCH(QString, notice);
         TestProgram t;
-        seed(t, {QStringLiteral("Ann")});
-        auto *f = t.show<RecordForm>(form);
+        auto *f = showWith(t, form, {QStringLiteral("Ann")});
         QVERIFY(QTest::qWaitForWindowActive(f));
         if (auto *add = qobject_cast<frmadd *>(f))
             startAdding(t, add);
@@ -315,28 +306,18 @@ private Q_SLOTS:
 
     // --- Find and Edit ------------------------------------------------------
 
-    void browsingAtLoad()
-    {
-        TestProgram t;
-        auto *f = openFind(t, {QStringLiteral("Ann")});
-        for (QLineEdit *box : f->textBoxes())
-            QVERIFY(box->isReadOnly());
-        QVERIFY(!f->cmdUpdate->isVisible() && !f->cmdCancel->isVisible());
-        QCOMPARE(f->focusWidget(), f->txtName);
-        t.dialogs().type(QString());
-        t.dialogs().answer(MsgBox::Ok);
-        QTest::keyClick(f->txtName, Qt::Key_Return); // Enter runs Find
-        QCOMPARE(t.dialogs().takeAsked().value(0).prompt, QStringLiteral("Enter Name"));
-    }
-
     void aSearchHandsTheFormToEditFoundOrNot()
     {
         TestProgram t;
         auto *f = openFind(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        for (QLineEdit *box : f->textBoxes())
+            QVERIFY(box->isReadOnly());
+        QVERIFY(!f->cmdUpdate->isVisible() && !f->cmdCancel->isVisible());
+        QCOMPARE(f->focusWidget(), f->txtName);
         t.dialogs().type(QStringLiteral("nobody"));
         t.dialogs().answer(MsgBox::Ok);
-        f->cmdFind->click();
-        t.dialogs().takeAsked();
+        QTest::keyClick(f->txtName, Qt::Key_Return); // Enter runs Find
+        QCOMPARE(t.dialogs().takeAsked().value(0).prompt, QStringLiteral("Enter Name"));
         QVERIFY(!f->cmdFind->isVisible());
         QCOMPARE(f->defaultButton(), f->cmdEdit);
 
@@ -424,15 +405,32 @@ private Q_SLOTS:
         QCOMPARE(f->txtName->text(), QStringLiteral("Ann"));
     }
 
-    void exitAnsweredNoKeepsTheEditUnderWay()
+    void anEditUnderWayIsKept_data()
     {
+        QTest::addColumn<bool>("byMenu");
+        QTest::newRow("Exit answered No") << false;
+        QTest::newRow("hidden by the main window's menu, then shown again") << true;
+    }
+
+    void anEditUnderWayIsKept()
+    {
+        QFETCH(bool, byMenu);
         TestProgram t;
-        auto *f = openFind(t, {QStringLiteral("Ann")});
+        auto *main = showWith<MDIMain>(t, QStringLiteral("MDIMain"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
+        main->mnuupdatetrecord->trigger();
+        auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
         startEditing(t, f);
         f->txtPhone->setText(QStringLiteral("typed"));
-        t.dialogs().answer(MsgBox::No);
-        f->cmdExit->click();
-        QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
+        if (byMenu) {
+            main->mnuprint->trigger();
+            QVERIFY(!f->isVisible());
+            main->mnufind->trigger();
+            QCOMPARE(t.form<frmfind>(QStringLiteral("frmfind")), f);
+        } else {
+            t.dialogs().answer(MsgBox::No);
+            f->cmdExit->click();
+            QCOMPARE(t.dialogs().takeOnly().prompt, QStringLiteral("Do you want to exit ?"));
+        }
         QVERIFY(f->isVisible() && f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
         QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
         f->cmdUpdate->click();
@@ -453,31 +451,10 @@ private Q_SLOTS:
         QCOMPARE(storedNames(t), (QStringList{QStringLiteral("Annie"), QStringLiteral("Bob")}));
     }
 
-    void theMainWindowHidesAnEditUnderWay()
-    {
-        TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *main = t.show<MDIMain>(QStringLiteral("MDIMain"));
-        main->mnuupdatetrecord->trigger();
-        auto *f = t.form<frmfind>(QStringLiteral("frmfind"));
-        startEditing(t, f);
-        f->txtPhone->setText(QStringLiteral("typed"));
-
-        main->mnuprint->trigger();
-        QVERIFY(!f->isVisible());
-        main->mnufind->trigger();
-        QCOMPARE(t.form<frmfind>(QStringLiteral("frmfind")), f);
-        QVERIFY(f->cmdUpdate->isVisible() && f->cmdCancel->isVisible());
-        QCOMPARE(f->txtPhone->text(), QStringLiteral("typed"));
-        f->cmdUpdate->click();
-        QCOMPARE(stored(t)[0][2], QStringLiteral("typed"));
-    }
-
     void updateOfAContactDeletedMeanwhileSaysSo()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         startEditing(t, find);
         find->txtName->setText(QStringLiteral("Ghost"));
@@ -507,8 +484,7 @@ private Q_SLOTS:
     void updateOfAContactReplacedMeanwhileWritesNothing()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
+        auto *find = showWith<frmfind>(t, QStringLiteral("frmfind"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
         clickArrow(find->Data1, "moveNext");
         startEditing(t, find);
@@ -541,8 +517,7 @@ private Q_SLOTS:
     void aContactChangedElsewhereIsShownBeforeItIsDeletedOrEdited()
     {
         TestProgram t;
-        seed(t, {QStringLiteral("Ann"), QStringLiteral("Bob")});
-        auto *add = t.show<frmadd>(QStringLiteral("frmadd"));
+        auto *add = showWith<frmadd>(t, QStringLiteral("frmadd"), {QStringLiteral("Ann"), QStringLiteral("Bob")});
         auto *find = t.show<frmfind>(QStringLiteral("frmfind"));
         Recordset elsewhere;
         QVERIFY(elsewhere.open(databasePath(t)));

@@ -49,6 +49,12 @@ bool isOnePlainLine(const QByteArray &text)
     return !text.contains("\xc2\x9b") && text.count('\n') <= 1;
 }
 
+// The words of a command line, split at blanks.
+QStringList words(const char *line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat status;
@@ -63,6 +69,13 @@ class TestMerivoTool : public QObject
 
     QTemporaryDir m_dir;
     QString m_database;
+
+    // merivo-tool on the test's database.
+    Run toolOn(const QString &database, const QStringList &arguments,
+               const std::function<void(QProcess &)> &prepare = {})
+    {
+        return tool(QStringList{QStringLiteral("--database"), database} + arguments, prepare);
+    }
 
 private Q_SLOTS:
     void init()
@@ -87,37 +100,26 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("saying");
-        const auto row = [](const char *name, const QStringList &arguments, int status, const char *saying) {
-            QTest::newRow(name) << arguments << status << QString::fromUtf8(saying);
+        const auto row = [](const char *name, const char *arguments, int status, const char *saying) {
+            QTest::newRow(name) << words(arguments) << status << QString::fromUtf8(saying);
         };
-        row("no command", {}, 2, "no command given");
-        row("unknown command", {QStringLiteral("frobnicate")}, 2, "unknown command frobnicate");
-        row("unknown option", {QStringLiteral("--bogus"), QStringLiteral("check")}, 2, "bogus");
-        row("export without a format", {QStringLiteral("export")}, 2, "export needs --format");
-        row("export to an unknown format", {QStringLiteral("export"), QStringLiteral("--format=xml")}, 2,
-            "unknown format xml");
-        row("vCard version with CSV",
-            {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--vcard-version"),
-             QStringLiteral("3.0")},
-            2, "--vcard-version goes with --format vcard only");
-        row("unknown vCard version",
-            {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("vcard"), QStringLiteral("--vcard-version"),
-             QStringLiteral("2.1")},
-            2, "unknown vCard version 2.1");
-        row("import without a file", {QStringLiteral("import")}, 2, "import needs a file name");
-        row("check with a file", {QStringLiteral("check"), QStringLiteral("x")}, 2, "x is one too many");
-        row("backup with a format", {QStringLiteral("backup"), QStringLiteral("--format"), QStringLiteral("csv")}, 2,
-            "backup takes no --format");
-        row("check of a missing database", {QStringLiteral("check")}, 1, "There is no contact database at");
-        row("import of a missing file", {QStringLiteral("import"), QStringLiteral("/nonexistent/cards.vcf")}, 1,
-            "Could not read /nonexistent/cards.vcf");
-        row("spreadsheet-safe vCards", {QStringLiteral("export"), QStringLiteral("--format=vcard"),
-                                       QStringLiteral("--spreadsheet-safe")},
-            2, "--spreadsheet-safe goes with --format csv only");
-        row("spreadsheet-safe backup", {QStringLiteral("backup"), QStringLiteral("--spreadsheet-safe")}, 2,
-            "backup takes no --spreadsheet-safe");
-        row("control characters in a file name",
-            {QStringLiteral("import"), QStringLiteral("/nonexistent/\x1b]0;owned\x07\r.vcf")}, 1,
+        row("no command", "", 2, "no command given");
+        row("unknown command", "frobnicate", 2, "unknown command frobnicate");
+        row("unknown option", "--bogus check", 2, "bogus");
+        row("export without a format", "export", 2, "export needs --format");
+        row("export to an unknown format", "export --format=xml", 2, "unknown format xml");
+        row("vCard version with CSV", "export --format csv --vcard-version 3.0", 2,
+            "--vcard-version goes with --format vcard only");
+        row("unknown vCard version", "export --format vcard --vcard-version 2.1", 2, "unknown vCard version 2.1");
+        row("import without a file", "import", 2, "import needs a file name");
+        row("check with a file", "check x", 2, "x is one too many");
+        row("backup with a format", "backup --format csv", 2, "backup takes no --format");
+        row("check of a missing database", "check", 1, "There is no contact database at");
+        row("import of a missing file", "import /nonexistent/cards.vcf", 1, "Could not read /nonexistent/cards.vcf");
+        row("spreadsheet-safe vCards", "export --format=vcard --spreadsheet-safe", 2,
+            "--spreadsheet-safe goes with --format csv only");
+        row("spreadsheet-safe backup", "backup --spreadsheet-safe", 2, "backup takes no --spreadsheet-safe");
+        row("control characters in a file name", "import /nonexistent/\x1b]0;owned\x07\r.vcf", 1,
             "/nonexistent/\\x1b]0;owned\\x07\\r.vcf");
     }
 
@@ -126,7 +128,7 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, saying);
-        const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + arguments);
+        const Run run = toolOn(m_database, arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(run.output, QByteArray());
         QVERIFY2(run.errors.startsWith("merivo-tool: ") && run.errors.endsWith('\n') && isOnePlainLine(run.errors),
@@ -146,22 +148,19 @@ private Q_SLOTS:
                                  .arg(cards, m_database)
                                  .toUtf8());
 
-        run = tool({QStringLiteral("--database"), m_database, QStringLiteral("export"), QStringLiteral("--format"),
-                    QStringLiteral("csv")});
+        run = toolOn(m_database, words("export --format csv"));
         QCOMPARE(run.status, 0);
         const QByteArray csv = "Name,Address,Phone Number,Position,Office address,Office Phone Number,Email Address,"
                                "Website Address\r\nAnn,,,,,,,\r\nBob,,,,,,,\r\n";
         QCOMPARE(run.output, csv);
 
         const QString file = m_dir.filePath(QStringLiteral("out.csv"));
-        run = tool({QStringLiteral("--database"), m_database, QStringLiteral("export"), QStringLiteral("--format"),
-                    QStringLiteral("csv"), file});
+        run = toolOn(m_database, words("export --format csv") << file);
         QCOMPARE(run.status, 0);
         QCOMPARE(readFile(file), csv);
 
         // A failed export leaves the file there as it was.
-        run = tool({QStringLiteral("--database"), m_dir.filePath(QStringLiteral("missing.mdb")), QStringLiteral("export"),
-                    QStringLiteral("--format"), QStringLiteral("vcard"), file});
+        run = toolOn(m_dir.filePath(QStringLiteral("missing.mdb")), words("export --format vcard") << file);
         QCOMPARE(run.status, 1);
         QCOMPARE(readFile(file), csv);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("out.csv*")}, QDir::Files | QDir::Hidden),
@@ -229,10 +228,10 @@ private Q_SLOTS:
             QCOMPARE(::link(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData()), 0);
         }
 
-        QStringList arguments{QStringLiteral("--database"), database, command};
+        QStringList arguments{command};
         if (command == QLatin1String("export"))
             arguments << QStringLiteral("--format") << QStringLiteral("csv");
-        const Run run = tool(arguments << path);
+        const Run run = toolOn(database, arguments << path);
         QCOMPARE(run.status, 1);
         QVERIFY2(isOnePlainLine(run.errors) && run.errors.contains(path.toUtf8())
                      && run.errors.contains(QFileInfo(protectedPath).fileName().toUtf8())
@@ -249,12 +248,8 @@ private Q_SLOTS:
     {
         QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
         const QByteArray before = fileDigest(m_database);
-        for (const QStringList &command : {QStringList{QStringLiteral("check")},
-                                           QStringList{QStringLiteral("export"), QStringLiteral("--format=csv")},
-                                           QStringList{QStringLiteral("deleted")},
-                                           QStringList{QStringLiteral("account"), QStringLiteral("list")},
-                                           QStringList{QStringLiteral("sync")}}) {
-            const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + command, [&](QProcess &process) {
+        for (const char *command : {"check", "export --format=csv", "deleted", "account list", "sync"}) {
+            const Run run = toolOn(m_database, words(command), [&](QProcess &process) {
                 process.setStandardOutputFile(m_database, QIODevice::Append);
             });
             QCOMPARE(run.status, 1);
@@ -269,11 +264,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("toFile");
         QTest::newRow("check") << QStringList{QStringLiteral("check")} << false;
-        QTest::newRow("export to standard output")
-            << QStringList{QStringLiteral("export"), QStringLiteral("--format=vcard")} << false;
-        QTest::newRow("export to a file") << QStringList{QStringLiteral("export"), QStringLiteral("--format=csv"),
-                                                         QStringLiteral("/dev/full")}
-                                          << true;
+        QTest::newRow("export to standard output") << words("export --format=vcard") << false;
+        QTest::newRow("export to a file") << words("export --format=csv /dev/full") << true;
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false;
         QTest::newRow("backup report") << QStringList{QStringLiteral("backup")} << false;
     }
@@ -286,7 +278,7 @@ private Q_SLOTS:
         if (!full.exists() || full.isFile())
             QSKIP("this system has no /dev/full device");
         QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
-        const Run run = tool(QStringList{QStringLiteral("--database"), m_database} + arguments, [&](QProcess &process) {
+        const Run run = toolOn(m_database, arguments, [&](QProcess &process) {
             if (!toFile)
                 process.setStandardOutputFile(QStringLiteral("/dev/full"));
         });
@@ -301,7 +293,7 @@ private Q_SLOTS:
         // Placeholders in names stay as they are too.
         const QString csv = m_dir.filePath(QStringLiteral("evil%4.csv"));
         QVERIFY(writeFile(csv, "Name,Colour\x1b[31m\xc2\x9b" "2J\x7f,Size %2\r\nAnn,red,2\r\n"));
-        Run run = tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), csv});
+        Run run = toolOn(m_database, {QStringLiteral("import"), csv});
         QCOMPARE(run.status, 0);
         QVERIFY2(run.output.startsWith(QStringLiteral("Imported %1 (CSV)").arg(csv).toUtf8())
                      && run.output.contains("Not kept: Colour\\x1b[31m\\x9b2J\\x7f (1), Size %2 (1)."),
@@ -311,7 +303,7 @@ private Q_SLOTS:
 
         const QString cards = m_dir.filePath(QStringLiteral("evil.vcf"));
         QVERIFY(writeFile(cards, "BEGIN:VCARD\r\nFN:Bo\r\nEND:VCARD\r\nBEGIN:\x1b]0;owned\x07\r\n"));
-        run = tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), cards});
+        run = toolOn(m_database, {QStringLiteral("import"), cards});
         QCOMPARE(run.status, 1);
         QVERIFY2(isOnePlainLine(run.errors) && run.errors.contains("BEGIN:\\x1b]0;owned\\x07 where a vCard"),
                  run.errors.constData());
@@ -321,7 +313,7 @@ private Q_SLOTS:
     {
         const QString cards = m_dir.filePath(QStringLiteral("modes.vcf"));
         QVERIFY(writeFile(cards, "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n"));
-        QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("import"), cards}).status, 0);
+        QCOMPARE(toolOn(m_database, {QStringLiteral("import"), cards}).status, 0);
         QCOMPARE(modeOf(m_database), mode_t(0600));
 
         const QString exported = m_dir.filePath(QStringLiteral("modes-new.csv"));
@@ -329,15 +321,11 @@ private Q_SLOTS:
         const QString copy = m_dir.filePath(QStringLiteral("modes-copy.mdb"));
         QVERIFY(writeFile(existing, "old"));
         QVERIFY(QFile::setPermissions(existing, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-        for (const QString &file : {exported, existing}) {
-            QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("export"), QStringLiteral("--format=csv"),
-                           file})
-                         .status,
-                     0);
-        }
-        const Run backup = tool({QStringLiteral("--database"), m_database, QStringLiteral("backup")});
+        for (const QString &file : {exported, existing})
+            QCOMPARE(toolOn(m_database, words("export --format=csv") << file).status, 0);
+        const Run backup = toolOn(m_database, {QStringLiteral("backup")});
         QCOMPARE(backup.status, 0);
-        QCOMPARE(tool({QStringLiteral("--database"), m_database, QStringLiteral("backup"), copy}).status, 0);
+        QCOMPARE(toolOn(m_database, {QStringLiteral("backup"), copy}).status, 0);
 
         QCOMPARE(modeOf(exported), mode_t(0600));
         QCOMPARE(modeOf(existing), mode_t(0644)); // as it was
@@ -375,16 +363,15 @@ private Q_SLOTS:
         const QByteArray before = fileDigest(database);
 
         for (const QString &command : {QStringLiteral("restore"), QStringLiteral("import")}) {
-            const Run run = tool({QStringLiteral("--database"), database, command,
-                                  command == QLatin1String("restore") ? copy : cards},
-                                 [&](QProcess &process) {
-                                     if (!nobody)
-                                         return;
-                                     process.setChildProcessModifier([uid, gid] {
-                                         if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
-                                             _exit(99);
-                                     });
-                                 });
+            const QString file = command == QLatin1String("restore") ? copy : cards;
+            const Run run = toolOn(database, {command, file}, [&](QProcess &process) {
+                if (nobody) {
+                    process.setChildProcessModifier([uid, gid] {
+                        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                            _exit(99);
+                    });
+                }
+            });
             QCOMPARE(run.status, 1);
             QVERIFY2(run.errors.contains(QStringLiteral("folder %1 may not be written").arg(folder.path()).toUtf8())
                          && !run.errors.contains("readonly") && !run.errors.contains("read-only"),
@@ -396,7 +383,7 @@ private Q_SLOTS:
     void backupWithoutAFileGoesBesideTheDatabase()
     {
         QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Ann")})}));
-        const Run run = tool({QStringLiteral("--database"), m_database, QStringLiteral("backup")});
+        const Run run = toolOn(m_database, {QStringLiteral("backup")});
         QCOMPARE(run.status, 0);
         const QStringList copies = QDir(m_dir.filePath(QStringLiteral("backups")))
                                        .entryList({QFileInfo(m_database).completeBaseName() + QStringLiteral("-*.mdb")});

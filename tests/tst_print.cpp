@@ -276,12 +276,14 @@ private Q_SLOTS:
             QCOMPARE(pdf.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions()); // the owner's only
         }
 
-        // Nothing was taken for printed: the preview stays, ready to try again.
+        // Nothing was taken for printed: the preview stays, ready to try again;
+        // Enter prints (the focus is back on Print, not lost with the buttons).
         QCOMPARE(t.printer().jobs().size(), 0);
         QVERIFY(preview);
         QCOMPARE(t.visibleForms(), QStringList{Preview});
         QVERIFY(preview->cmdPrint->isVisible() && preview->cmdCancel->isVisible());
-        preview->cmdPrint->click();
+        QCOMPARE(preview->focusWidget(), preview->cmdPrint);
+        QTest::keyClick(preview, Qt::Key_Return);
         t.settle();
         QCOMPARE(t.printer().jobs().size(), 1);
         QCOMPARE(t.visibleForms(), QStringList{Print});

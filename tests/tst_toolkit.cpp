@@ -1,5 +1,6 @@
 #include "support/CapturingPrinter.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestProgram.h"
 #include "support/WhenModalOpens.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
@@ -111,14 +112,6 @@ private:
         return program;
     }
 
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-    }
-
 private Q_SLOTS:
     void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("Plimo")); }
 
@@ -174,7 +167,7 @@ private Q_SLOTS:
             program->Show(QStringLiteral("B"));
         });
         a->primary->click();
-        settle();
+        TestProgram::settle();
         QVERIFY(old.isNull());
         QCOMPARE(finished.count(), 0);
         QVERIFY(program->isVisible(QStringLiteral("B")));
@@ -191,11 +184,11 @@ private Q_SLOTS:
         program->Show(QStringLiteral("A"));
         QPointer<Form> b = program->Show(QStringLiteral("B"));
         program->Hide(QStringLiteral("B"));
-        settle();
+        TestProgram::settle();
         QCOMPARE(finished.count(), 0);
 
         program->form(QStringLiteral("A"))->close(); // the window system's close command
-        settle();
+        TestProgram::settle();
         QCOMPARE(finished.count(), 1);
         QVERIFY(b.isNull()); // hidden forms are discarded with the program
         QVERIFY(!program->isOpen(QStringLiteral("A")));
@@ -223,7 +216,7 @@ private Q_SLOTS:
         QtDialogs().messageBox(QStringLiteral("Saved."), MsgBox::OkOnly, std::nullopt);
         QVERIFY(answered);
         program->Show(QStringLiteral("B"));
-        settle();
+        TestProgram::settle();
         QCOMPARE(finished.count(), 0);
 
         program->Hide(QStringLiteral("B"));

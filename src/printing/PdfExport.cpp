@@ -47,6 +47,8 @@ QString PdfExport::save(const Writer &write, const QString &suggestedName) const
         WaitCursor wait;
         written = write(path);
     }
+    if (written.cancelled)
+        return QString();
     if (!written) {
         m_dialogs.messageBox(m_texts.notSaved.arg(written.error), MsgBox::OkOnly, m_texts.boxTitle);
         return QString();

@@ -1,5 +1,6 @@
 #include "ReportControl.h"
 
+#include "ReportProgressDialog.h"
 #include "ReportWindow.h"
 #include "report/Report.h"
 #include "toolkit/Dialogs.h"
@@ -81,9 +82,17 @@ bool ReportControl::runReport()
         return false;
     }
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ReportEngine::Produced produced = m_engine.produce(m_reportFile, m_freshData);
-    QApplication::restoreOverrideCursor();
+    ReportEngine::Produced produced;
+    {
+        ReportProgressDialog progress(nullptr, progressDelayMs);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        produced = m_engine.produce(m_reportFile, m_freshData, progress);
+        QApplication::restoreOverrideCursor();
+    }
+    if (produced.cancelled) {
+        m_lastError = tr("The report was cancelled.");
+        return false;
+    }
     if (!produced.report) {
         m_lastError = produced.error;
         m_dialogs.messageBox(produced.error, MsgBox::OkOnly, tr("Report"));

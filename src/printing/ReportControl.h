@@ -43,6 +43,9 @@ public:
     QString reportFile() const { return m_reportFile; }
     bool freshData() const { return m_freshData; }
     QString lastError() const { return m_lastError; }
+    // How long producing a report runs before its progress shows.
+    int progressDelayMs = 500;
+
     // The report windows still open, oldest first.
     QList<ReportWindow *> windows() const;
 

@@ -2,6 +2,7 @@
 
 #include "PdfExport.h"
 #include "ReportPageView.h"
+#include "ReportProgressDialog.h"
 #include "report/Report.h"
 #include "report/ReportPdf.h"
 #include "toolkit/Pictures.h"
@@ -72,19 +73,32 @@ void ReportWindow::showPageNumber(int index)
                          .arg(QLocale().toString(qint64(rows))));
 }
 
-PdfExport::Writer ReportWindow::pdfWriter() const
+PdfExport::Writer ReportWindow::pdfWriter()
 {
-    return [this](const QString &path) { return ReportPdf::write(m_document, path); };
+    return [this](const QString &path) {
+        ReportProgressDialog progress(this, progressDelayMs);
+        return ReportPdf::write(m_document, path, progress);
+    };
 }
 
 void ReportWindow::cmdPrint_Click()
 {
     lblStatus->clear();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const PrintResult printed = m_printer.print(m_document);
-    QApplication::restoreOverrideCursor();
+    PrintResult printed;
+    {
+        ReportProgressDialog progress(this, progressDelayMs);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        printed = m_printer.print(m_document, [&progress](int page, int pages) {
+            return progress.advance(ReportProgress::Stage::Writing, page, pages);
+        });
+        QApplication::restoreOverrideCursor();
+    }
     if (printed) {
         lblStatus->setText(tr("Sent to the printer."));
+        return;
+    }
+    if (printed.cancelled) {
+        lblStatus->setText(tr("Printing cancelled."));
         return;
     }
     const QString saved = PdfExport(m_dialogs, PdfExport::Document::Report)

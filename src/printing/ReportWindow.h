@@ -29,6 +29,9 @@ public:
     void cmdPrint_Click();
     void cmdSavePdf_Click();
 
+    // How long a print or a save runs before its progress shows.
+    int progressDelayMs = 500;
+
     QPushButton *cmdPrint;
     QPushButton *cmdSavePdf;
     QLabel *lblPage;
@@ -37,7 +40,7 @@ public:
 
 private:
     void showPageNumber(int index);
-    PdfExport::Writer pdfWriter() const;
+    PdfExport::Writer pdfWriter();
 
     ReportDocument m_document;
     Dialogs &m_dialogs;

@@ -11,6 +11,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 
 namespace {
 
@@ -104,20 +105,31 @@ void frmPrintpre::Form_Load()
     Label8->setText(source->txtWeb(0)->text());
 }
 
-void frmPrintpre::cmdPrint_Click()
+PrintResult frmPrintpre::withoutButtons(const std::function<PrintResult()> &step)
 {
+    // Hiding the buttons takes the focus away; it comes back where it was.
+    const QPointer<QWidget> focused = focusWidget();
     cmdPrint->hide();
     cmdCancel->hide();
-    const ImageDocument card = formPage(*this);
-    const PrintResult printed = program().printer().print(card);
+    const PrintResult result = step();
     cmdPrint->show();
     cmdCancel->show();
+    if (focused)
+        focused->setFocus();
+    return result;
+}
+
+void frmPrintpre::cmdPrint_Click()
+{
+    const FormDocument card = formPage(*this);
+    const PrintResult printed = withoutButtons([&] { return program().printer().print(card); });
     if (!printed) {
         // Nothing reached the paper: the preview stays, to try again, save
         // the card as a PDF file or cancel.
         PdfExport(program().dialogs(), PdfExport::Document::Card)
-            .offerAfterPrintFailure([&card](const QString &path) { return writePdf(card, path); }, printed.error,
-                                    Label1->text());
+            .offerAfterPrintFailure(
+                [&](const QString &path) { return withoutButtons([&] { return writePdf(card, path); }); },
+                printed.error, Label1->text());
         return;
     }
     program().Show(QStringLiteral("frmPrint"));

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "toolkit/Form.h"
+#include "toolkit/Printer.h"
+
+#include <functional>
 
 class CommandButton;
 class FrameBox;
@@ -40,4 +43,8 @@ public:
     QLabel *Label8;
     CommandButton *cmdCancel;
     CommandButton *cmdPrint;
+
+private:
+    // Runs a step of printing with the buttons hidden, as the card goes to paper.
+    PrintResult withoutButtons(const std::function<PrintResult()> &step);
 };

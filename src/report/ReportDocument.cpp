@@ -2,11 +2,13 @@
 
 #include "Report.h"
 #include "ReportCanvas.h"
+#include "TextShaper.h"
 #include "TextWrap.h"
 
 #include <QGlyphRun>
 #include <QLocale>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <vector>
@@ -17,8 +19,8 @@ const QColor TextColour(Qt::black);
 const QColor RuleColour(0x80, 0x80, 0x80);
 const QColor RowRuleColour(0xd0, 0xd0, 0xd0);
 
-// Draws on a QPainter whose unit is the point. Direct text is gathered per
-// face and size and drawn with one call per page: a call per value would
+// Draws on a QPainter whose unit is the point. Glyphs are gathered per face
+// and size and drawn with one call each per page: a call per value would
 // take far longer for a report of a hundred thousand rows.
 class PainterCanvas final : public ReportCanvas
 {
@@ -28,30 +30,15 @@ public:
     {
     }
 
-    void text(const FontFace &face, qreal size, QPointF origin, QStringView text, bool ellipsis,
-              const QRectF &clip) override
+    void text(const ShapedLine &line, const FontFaces &faces, qreal size, QPointF origin, const QRectF &) override
     {
-        if (face.isDirect(text) && (!ellipsis || face.isDirect(QStringView(&Ellipsis, 1)))) {
-            Run &run = runFor(face, size);
-            const auto place = [&](QChar c) {
-                const FontFace::Glyph &glyph = face.glyph(c.unicode());
-                run.glyphs.append(glyph.index);
-                run.positions.append(origin);
-                origin.rx() += glyph.advance * size;
-            };
-            for (const QChar c : text)
-                place(c);
-            if (ellipsis)
-                place(Ellipsis);
-            return;
+        for (const ShapedRun &shaped : line.runs) {
+            Run &run = runFor(faces, shaped.face, size);
+            for (int i = shaped.first; i < shaped.first + shaped.count; ++i) {
+                run.glyphs.append(line.glyphs[size_t(i)]);
+                run.positions.append(origin + line.positions[size_t(i)] * size);
+            }
         }
-        // Text that needs shaping or other fonts: drawn by Qt, kept to its box.
-        m_painter.save();
-        m_painter.setClipRect(clip, Qt::IntersectClip);
-        m_painter.setPen(TextColour);
-        m_painter.setFont(face.font(size));
-        m_painter.drawText(origin, ellipsis ? text.toString() + Ellipsis : text.toString());
-        m_painter.restore();
     }
 
     void line(const QLineF &line, const QColor &colour, qreal width) override
@@ -64,8 +51,12 @@ public:
     {
         m_painter.setPen(TextColour);
         for (const Run &run : m_runs) {
+            if (run.emboldening > 0) {
+                drawEmboldened(run);
+                continue;
+            }
             QGlyphRun glyphs;
-            glyphs.setRawFont(run.face->rawFont(run.size));
+            glyphs.setRawFont(run.raw);
             glyphs.setGlyphIndexes(run.glyphs);
             glyphs.setPositions(run.positions);
             m_painter.drawGlyphRun(QPointF(0, 0), glyphs);
@@ -76,20 +67,39 @@ public:
 private:
     struct Run
     {
-        const FontFace *face;
+        int face;
         qreal size;
+        qreal emboldening; // per point
+        QRawFont raw;
         QList<quint32> glyphs;
         QList<QPointF> positions;
     };
 
-    Run &runFor(const FontFace &face, qreal size)
+    Run &runFor(const FontFaces &faces, int face, qreal size)
     {
         for (Run &run : m_runs) {
-            if (run.face == &face && run.size == size)
+            if (run.face == face && run.size == size)
                 return run;
         }
-        m_runs.push_back({&face, size, {}, {}});
+        QRawFont raw = faces.face(face).raw;
+        raw.setPixelSize(size);
+        m_runs.push_back({face, size, faces.face(face).emboldening, raw, {}, {}});
         return m_runs.back();
+    }
+
+    // A bold the font lacks, drawn as the PDF file draws it: the outlines
+    // filled and stroked.
+    void drawEmboldened(const Run &run)
+    {
+        QPainterPath outlines;
+        for (qsizetype i = 0; i < run.glyphs.size(); ++i)
+            outlines.addPath(run.raw.pathForGlyph(run.glyphs[i]).translated(run.positions[i]));
+        m_painter.save();
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setPen(QPen(TextColour, run.emboldening * run.size, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        m_painter.setBrush(TextColour);
+        m_painter.drawPath(outlines);
+        m_painter.restore();
     }
 
     QPainter &m_painter;
@@ -136,12 +146,18 @@ void ReportDocument::paintPage(int index, QPainter &painter, const QRectF &area)
 
 void ReportDocument::composePage(int index, ReportCanvas &canvas) const
 {
+    composePage(index, canvas, *m_report->fonts);
+}
+
+void ReportDocument::composePage(int index, ReportCanvas &canvas, const ReportFonts &fonts) const
+{
     if (index < 0 || index >= m_report->layout.pages.size())
         return;
-    composeHeader(canvas);
-    composeHeadings(canvas);
-    composeRows(canvas, m_report->layout.pages[index]);
-    composeFooter(canvas, index);
+    Composer composer{canvas, fonts, {}};
+    composeHeader(composer);
+    composeHeadings(composer);
+    composeRows(composer, m_report->layout.pages[index]);
+    composeFooter(composer, index);
 }
 
 QString ReportDocument::dateText() const
@@ -154,107 +170,132 @@ QString ReportDocument::pageLabel(int index) const
     return tr("Page %1 of %2").arg(index + 1).arg(pageCount());
 }
 
-QStringList ReportDocument::fixedTexts() const
+QString ReportDocument::noRowsText()
 {
-    QStringList texts = {m_report->definition.title, dateText(), tr("There are no rows to show."),
-                         tr("Page %1 of %2").arg(1234567890).arg(1234567890)};
-    for (const ReportColumn &column : m_report->definition.columns)
-        texts.append(column.heading);
-    return texts;
+    return tr("There are no rows to show.");
 }
 
-void ReportDocument::composeHeader(ReportCanvas &canvas) const
+// One line of text in its box: from the left edge, or for a text that reads
+// right to left from the right one; its ink keeps within the box. A line
+// of a longer text goes the way that text reads, whatever its own letters.
+void ReportDocument::Composer::draw(const TextShaper &shaper, qreal size, QStringView text, bool elided,
+                                    const QRectF &box, qreal baseline, Qt::Alignment alignment, bool rightToLeft)
+{
+    shaper.shape(text, elided, rightToLeft, shaped);
+    place(size, box, baseline, alignment);
+}
+
+void ReportDocument::Composer::place(qreal size, const QRectF &box, qreal baseline, Qt::Alignment alignment)
+{
+    const bool rightToLeft = shaped.rightToLeft;
+    if (alignment == Qt::AlignLeft && rightToLeft)
+        alignment = Qt::AlignRight;
+    qreal x = box.left() - shaped.left() * size;
+    if (alignment == Qt::AlignRight)
+        x = box.right() - shaped.right() * size;
+    else if (alignment == Qt::AlignHCenter)
+        x = box.center().x() - (shaped.left() + shaped.right()) * size / 2;
+    canvas.text(shaped, fonts.faces(), size, QPointF(x, baseline), box);
+}
+
+void ReportDocument::composeHeader(Composer &composer) const
 {
     const ReportLayout &layout = m_report->layout;
-    const FontFace &regular = m_report->fonts->regular();
-    const FontFace &bold = m_report->fonts->bold();
-    const QRectF page(QPointF(0, 0), layout.area);
+    const ReportFonts &fonts = composer.fonts;
     const qreal rule = layout.metrics.headerHeight - 4;
     const qreal textBottom = rule - 3;
 
     const QString date = dateText();
-    const qreal dateWidth = regular.advance(date, ReportFonts::BodySize);
-    canvas.text(regular, ReportFonts::BodySize,
-                QPointF(layout.area.width() - dateWidth, textBottom - regular.descent(ReportFonts::BodySize)), date,
-                false, page);
+    const qreal dateWidth = fonts.regular().width(date) * ReportFonts::BodySize;
+    composer.draw(fonts.regular(), ReportFonts::BodySize, date, false,
+                  QRectF(layout.area.width() - dateWidth, 0, dateWidth, rule),
+                  textBottom - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignRight,
+                  fonts.regular().readsRightToLeft(date));
 
     const QString &title = m_report->definition.title;
     const qreal titleRoom = std::max<qreal>(1, layout.area.width() - dateWidth - 12);
-    const TextLine line = wrapText(title, titleRoom, 1, FaceMeasure(bold, ReportFonts::TitleSize)).constFirst();
-    canvas.text(bold, ReportFonts::TitleSize, QPointF(0, textBottom - bold.descent(ReportFonts::TitleSize)),
-                QStringView(title).sliced(line.start, line.length), line.elided, page);
+    const ShapedMeasure measure(fonts.bold(), ReportFonts::TitleSize);
+    const TextLine line = wrapText(title, titleRoom, 1, measure).constFirst();
+    composer.draw(fonts.bold(), ReportFonts::TitleSize, QStringView(title).sliced(line.start, line.length),
+                  line.elided, QRectF(0, 0, titleRoom, rule),
+                  textBottom - layout.metrics.descent * ReportFonts::TitleSize, Qt::AlignLeft,
+                  fonts.bold().readsRightToLeft(title));
 
-    canvas.line(QLineF(0, rule, layout.area.width(), rule), TextColour, 1);
+    composer.canvas.line(QLineF(0, rule, layout.area.width(), rule), TextColour, 1);
 }
 
-void ReportDocument::composeHeadings(ReportCanvas &canvas) const
+void ReportDocument::composeHeadings(Composer &composer) const
 {
     const ReportLayout &layout = m_report->layout;
-    const FontFace &bold = m_report->fonts->bold();
-    const FaceMeasure measure(bold, ReportFonts::BodySize);
+    const TextShaper &bold = composer.fonts.bold();
+    const ShapedMeasure measure(bold, ReportFonts::BodySize);
     const qreal top = layout.metrics.headerHeight;
     const qreal bottom = layout.bodyTop() - 2;
     const qreal baseline =
-        top + (bottom - top + bold.ascent(ReportFonts::BodySize) - bold.descent(ReportFonts::BodySize)) / 2;
+        top + (bottom - top + (layout.metrics.ascent - layout.metrics.descent) * ReportFonts::BodySize) / 2;
 
     for (int column = 0; column < layout.columns.size(); ++column) {
         const ReportColumnPlace &place = layout.columns[column];
         const QString &heading = m_report->definition.columns[column].heading;
         const TextLine line = wrapText(heading, place.textWidth, 1, measure).constFirst();
-        canvas.text(bold, ReportFonts::BodySize, QPointF(place.x, baseline),
-                    QStringView(heading).sliced(line.start, line.length), line.elided,
-                    QRectF(place.x, top, place.textWidth, bottom - top));
+        composer.draw(bold, ReportFonts::BodySize, QStringView(heading).sliced(line.start, line.length),
+                      line.elided, QRectF(place.x, top, place.textWidth, bottom - top), baseline, Qt::AlignLeft,
+                      bold.readsRightToLeft(heading));
     }
-    canvas.line(QLineF(0, bottom, layout.area.width(), bottom), RuleColour, 0.75);
+    composer.canvas.line(QLineF(0, bottom, layout.area.width(), bottom), RuleColour, 0.75);
 }
 
-void ReportDocument::composeRows(ReportCanvas &canvas, const ReportPage &page) const
+void ReportDocument::composeRows(Composer &composer, const ReportPage &page) const
 {
     const ReportLayout &layout = m_report->layout;
     const ReportRows &rows = *m_report->rows;
-    const FontFace &regular = m_report->fonts->regular();
-    const TextMeasure &measure = m_report->fonts->bodyMeasure();
-    const qreal ascent = regular.ascent(ReportFonts::BodySize);
+    const TextShaper &regular = composer.fonts.regular();
+    const TextMeasure &measure = composer.fonts.bodyMeasure();
+    const qreal ascent = layout.metrics.ascent * ReportFonts::BodySize;
 
     if (rows.rowCount() == 0) {
-        const QString none = tr("There are no rows to show.");
-        canvas.text(regular, ReportFonts::BodySize, QPointF(0, layout.bodyTop() + layout.metrics.rowPadding + ascent),
-                    none, false, QRectF(QPointF(0, 0), layout.area));
+        const QRectF box(0, layout.bodyTop(), layout.area.width(), layout.bodyHeight());
+        composer.draw(regular, ReportFonts::BodySize, noRowsText(), false, box,
+                      box.top() + layout.metrics.rowPadding + ascent, Qt::AlignLeft,
+                      regular.readsRightToLeft(noRowsText()));
         return;
     }
 
+    std::vector<QString> cells;
     qreal top = layout.bodyTop();
     for (qsizetype row = page.firstRow; row < page.firstRow + page.rowCount; ++row) {
+        rows.read(row, cells);
         const qreal height = layout.rowHeight(row);
         for (int column = 0; column < layout.columns.size(); ++column) {
             const ReportColumnPlace &place = layout.columns[column];
-            const QString &value = rows.cell(row, column);
-            // Most values fit on their line as they are; only the others are wrapped.
-            QList<TextLine> lines;
-            if (!value.contains(QLatin1Char('\n')) && measure.advance(value) <= place.textWidth)
-                lines = {TextLine{0, value.size(), false}};
-            else
-                lines = wrapText(value, place.textWidth, place.maxLines, measure);
+            const QString &value = cells[size_t(column)];
             const QRectF cell(place.x, top, place.textWidth, height);
+            const qreal baseline = top + layout.metrics.rowPadding + ascent;
+            const bool rightToLeft = regular.readsRightToLeft(value);
+            // Most values fit on their line as they are (the layout found
+            // which); only the others are wrapped.
+            if (layout.fitsOneLine(row, column)) {
+                composer.draw(regular, ReportFonts::BodySize, value, false, cell, baseline, Qt::AlignLeft, rightToLeft);
+                continue;
+            }
+            const QList<TextLine> lines = wrapText(value, place.textWidth, place.maxLines, measure);
             for (qsizetype i = 0; i < lines.size(); ++i) {
-                const QPointF origin(place.x, top + layout.metrics.rowPadding + i * layout.metrics.lineHeight + ascent);
-                canvas.text(regular, ReportFonts::BodySize, origin,
-                            QStringView(value).sliced(lines[i].start, lines[i].length), lines[i].elided, cell);
+                const qreal baseline = top + layout.metrics.rowPadding + i * layout.metrics.lineHeight + ascent;
+                composer.draw(regular, ReportFonts::BodySize, QStringView(value).sliced(lines[i].start, lines[i].length),
+                              lines[i].elided, cell, baseline, Qt::AlignLeft, rightToLeft);
             }
         }
         top += height;
-        canvas.line(QLineF(0, top, layout.area.width(), top), RowRuleColour, 0.5);
+        composer.canvas.line(QLineF(0, top, layout.area.width(), top), RowRuleColour, 0.5);
     }
 }
 
-void ReportDocument::composeFooter(ReportCanvas &canvas, int index) const
+void ReportDocument::composeFooter(Composer &composer, int index) const
 {
     const ReportLayout &layout = m_report->layout;
-    const FontFace &regular = m_report->fonts->regular();
-    const QString label = pageLabel(index);
-    const qreal width = regular.advance(label, ReportFonts::BodySize);
-    canvas.text(regular, ReportFonts::BodySize,
-                QPointF((layout.area.width() - width) / 2,
-                        layout.area.height() - regular.descent(ReportFonts::BodySize)),
-                label, false, QRectF(QPointF(0, 0), layout.area));
+    composer.draw(composer.fonts.regular(), ReportFonts::BodySize, pageLabel(index), false,
+                  QRectF(0, layout.area.height() - layout.metrics.footerHeight, layout.area.width(),
+                         layout.metrics.footerHeight),
+                  layout.area.height() - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignHCenter,
+                  composer.fonts.regular().readsRightToLeft(pageLabel(index)));
 }

@@ -6,7 +6,10 @@
 
 #include <memory>
 
+#include "TextShaper.h"
+
 class ReportCanvas;
+class ReportFonts;
 struct Report;
 struct ReportPage;
 
@@ -29,18 +32,31 @@ public:
     void paintPage(int index, QPainter &painter, const QRectF &area) const override;
 
     // Draws page `index` on a canvas, in points from the top left of the
-    // printable area.
+    // printable area; on another thread than the report's, with a copy of
+    // its fonts of that thread's own.
     void composePage(int index, ReportCanvas &canvas) const;
-    // Every text composePage() draws on any page, but the values and the
-    // page numbers: for checking that a face can draw them.
-    QStringList fixedTexts() const;
+    void composePage(int index, ReportCanvas &canvas, const ReportFonts &fonts) const;
     QString pageLabel(int index) const;
+    static QString noRowsText();
 
 private:
-    void composeHeader(ReportCanvas &canvas) const;
-    void composeHeadings(ReportCanvas &canvas) const;
-    void composeRows(ReportCanvas &canvas, const ReportPage &page) const;
-    void composeFooter(ReportCanvas &canvas, int index) const;
+    // A page being composed: where it goes, and a line to shape into.
+    struct Composer
+    {
+        ReportCanvas &canvas;
+        const ReportFonts &fonts;
+        ShapedLine shaped;
+
+        void draw(const TextShaper &shaper, qreal size, QStringView text, bool elided, const QRectF &box,
+                  qreal baseline, Qt::Alignment alignment, bool rightToLeft);
+        // Draws the line shaped last.
+        void place(qreal size, const QRectF &box, qreal baseline, Qt::Alignment alignment);
+    };
+
+    void composeHeader(Composer &composer) const;
+    void composeHeadings(Composer &composer) const;
+    void composeRows(Composer &composer, const ReportPage &page) const;
+    void composeFooter(Composer &composer, int index) const;
     QString dateText() const;
 
     std::shared_ptr<const Report> m_report;

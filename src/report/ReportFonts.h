@@ -1,93 +1,80 @@
 #pragma once
 
+#include "FontFaces.h"
 #include "ReportLayout.h"
+#include "TextShaper.h"
 #include "TextWrap.h"
 
-#include <QFont>
-#include <QFontMetricsF>
-#include <QHash>
-#include <QRawFont>
+#include <memory>
 
-#include <vector>
-
-// One face of the report's font (regular or bold) at any size. Letters of
-// the scripts that need no shaping (Latin, Greek, Cyrillic and the common
-// signs) that the face has are "direct": measured and placed from a table
-// of their glyphs and advances, and drawn as glyphs. Any other text is
-// measured and drawn by Qt's full text layout, with fallback fonts.
-class FontFace
+// One style of the report's font at one size, as the measure of wrapping
+// and layout.
+class ShapedMeasure final : public TextMeasure
 {
 public:
-    explicit FontFace(bool bold);
-
-    struct Glyph
-    {
-        quint32 index = 0;
-        float advance = 0; // per point of font size
-        bool direct = false;
-        bool known = false;
-    };
-
-    const Glyph &glyph(char16_t unit) const;
-    qreal advance(QStringView text, qreal size) const;
-    bool isDirect(QStringView text) const;
-    qreal ascent(qreal size) const { return m_ascent * size; }
-    qreal descent(qreal size) const { return m_descent * size; }
-    qreal lineSpacing(qreal size) const { return m_lineSpacing * size; }
-
-    // For drawing: the face at a size in points, as Qt draws it.
-    QFont font(qreal size) const;
-    QRawFont rawFont(qreal size) const;
-    // The first character each direct glyph looked up so far stands for.
-    const QHash<quint32, char16_t> &characters() const { return m_characters; }
-    const QRawFont &raw() const { return m_raw; }
-    bool isBold() const { return m_bold; }
-
-private:
-    bool m_bold;
-    QFont m_font;       // at 1000 pixels: advances per point are exact enough
-    QFontMetricsF m_metrics;
-    QRawFont m_raw;
-    qreal m_ascent = 0; // per point
-    qreal m_descent = 0;
-    qreal m_lineSpacing = 0;
-    mutable std::vector<Glyph> m_glyphs; // by UTF-16 unit, looked up on first use
-    mutable QHash<quint32, char16_t> m_characters;
-};
-
-// A face at one size, as the measure of wrapping and layout.
-class FaceMeasure final : public TextMeasure
-{
-public:
-    FaceMeasure(const FontFace &face, qreal size)
-        : m_face(face)
+    ShapedMeasure(const TextShaper &shaper, qreal size)
+        : m_shaper(shaper)
         , m_size(size)
     {
     }
-    qreal advance(QStringView text) const override { return m_face.advance(text, m_size); }
+    qreal advance(QStringView text) const override { return m_shaper.width(text) * m_size; }
+    qsizetype fittingLength(QStringView text, qreal width) const override
+    {
+        return m_shaper.fittingLength(text, width / m_size);
+    }
+    std::unique_ptr<TextMeasure> copy() const override
+    {
+        return std::make_unique<ShapedMeasure>(std::make_unique<TextShaper>(m_shaper), m_size);
+    }
+    void adopt(const TextMeasure &copy) const override
+    {
+        m_shaper.adopt(static_cast<const ShapedMeasure &>(copy).m_shaper);
+    }
+
+    // A measure with a shaper of its own.
+    ShapedMeasure(std::unique_ptr<TextShaper> shaper, qreal size)
+        : m_own(std::move(shaper))
+        , m_shaper(*m_own)
+        , m_size(size)
+    {
+    }
 
 private:
-    const FontFace &m_face;
+    std::unique_ptr<TextShaper> m_own;
+    const TextShaper &m_shaper;
     qreal m_size;
 };
 
-// The report's faces and sizes, in points: values and dates in the regular
-// face, headings and the title in bold.
+// The report's font, sizes in points: values and dates in the regular
+// style, headings and the title in bold; with the faces Qt falls back on
+// for the letters it lacks.
 class ReportFonts
 {
 public:
     static constexpr qreal BodySize = 8;
     static constexpr qreal TitleSize = 14;
 
-    ReportFonts();
+    // `font` in its regular and bold styles, at the sizes of a report.
+    explicit ReportFonts(const QFont &font);
+    // Fonts for another thread: they share the faces, and shape on their own.
+    ReportFonts(const ReportFonts &other);
+    ReportFonts &operator=(const ReportFonts &) = delete;
 
-    const FontFace &regular() const { return m_regular; }
-    const FontFace &bold() const { return m_bold; }
+    const TextShaper &regular() const { return m_regular; }
+    const TextShaper &bold() const { return m_bold; }
     const TextMeasure &bodyMeasure() const { return m_bodyMeasure; }
+    const FontFaces &faces() const { return *m_faces; }
+    // Learns what a copy of these fonts learnt on its thread.
+    void adopt(const ReportFonts &other);
+    // The heights of the report's parts, with room for the tallest face
+    // the text measured so far is drawn in.
     ReportMetrics metrics() const;
 
 private:
-    FontFace m_regular;
-    FontFace m_bold;
-    FaceMeasure m_bodyMeasure;
+    std::shared_ptr<FontFaces> m_faces;
+    TextShaper m_regular;
+    TextShaper m_bold;
+    ShapedMeasure m_bodyMeasure;
+    qreal m_lineSpacing; // of the report's own font, per point
+    qreal m_boldLineSpacing;
 };

@@ -5,22 +5,22 @@
 #include <QCoreApplication>
 
 class ReportDocument;
+class ReportProgress;
 
-// The report as a PDF file. Qt's PDF writer places every glyph on its own
-// and takes some twenty seconds for a hundred thousand rows; this writer
-// puts each line of a value as one string in the report's two faces,
-// embedded whole, and is several times faster. It serves whenever all the
-// report's text is direct in those faces (Latin, Greek, Cyrillic, the
-// common signs); otherwise Qt's writer, with its font fallback, does.
+// The report as a PDF file, for every script: each line of a value is
+// drawn as the glyphs it was shaped into (the same as on screen), in the
+// faces Qt chose for it, each embedded as a subset of the glyphs used. The
+// text reads back from the file as it is stored: glyphs that stand for one
+// character each tell it through the font's ToUnicode map, any other line
+// (ligatures, conjuncts, Arabic, right-to-left order) carries its text
+// along as ActualText. Pages are composed and compressed on every core, a
+// few dozen at a time, and written in order.
 class ReportPdf
 {
     Q_DECLARE_TR_FUNCTIONS(ReportPdf)
 
 public:
+    // A cancelled write leaves no file behind (and an older one as it was).
+    static PrintResult write(const ReportDocument &document, const QString &path, ReportProgress &progress);
     static PrintResult write(const ReportDocument &document, const QString &path);
-
-    // The parts, for the tests: whether the direct writer can serve, and
-    // the direct writer itself.
-    static bool canWriteDirectly(const ReportDocument &document);
-    static PrintResult writeDirectly(const ReportDocument &document, const QString &path);
 };

@@ -18,6 +18,9 @@ PrintResult writePdf(const PrintDocument &document, const QString &path)
     PrintResult result;
     {
         QPdfWriter writer(file.device());
+        // Vector output at any resolution; in the screen's (1/96 inch) a
+        // window's picture keeps its text.
+        writer.setResolution(96);
         writer.setTitle(document.title());
         writer.setCreator(QStringLiteral("Merivo"));
         writer.setPageLayout(document.pageLayout());

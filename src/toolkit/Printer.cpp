@@ -3,7 +3,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 
-PrintResult paintDocument(const PrintDocument &document, QPagedPaintDevice &device, const QString &refused)
+PrintResult paintDocument(const PrintDocument &document, QPagedPaintDevice &device, const QString &refused,
+                          const PageProgress &progress)
 {
     QPainter painter;
     if (!painter.begin(&device))
@@ -11,6 +12,10 @@ PrintResult paintDocument(const PrintDocument &document, QPagedPaintDevice &devi
     // The painter's origin is the top left of the printable area.
     const QRectF area(QPointF(0, 0), device.pageLayout().paintRectPixels(device.logicalDpiX()).size());
     for (int index = 0; index < document.pageCount(); ++index) {
+        if (progress && !progress(index, document.pageCount())) {
+            painter.end();
+            return {false, QString(), true};
+        }
         if (index > 0 && !device.newPage()) {
             painter.end();
             return {false, refused};

@@ -3,6 +3,8 @@
 #include <QPageLayout>
 #include <QString>
 
+#include <functional>
+
 class QPainter;
 class QRectF;
 
@@ -29,9 +31,14 @@ struct PrintResult
 {
     bool ok = false;
     QString error;
+    bool cancelled = false; // the user stopped it: nothing to tell
 
     explicit operator bool() const { return ok; }
 };
+
+// Told before each page (from 0) of a document goes out; false stops the
+// job, which is then cancelled as a whole.
+using PageProgress = std::function<bool(int page, int pageCount)>;
 
 // The system's default printer: documents go to it as they are, with no
 // dialog. A failure is always reported, never taken for success.
@@ -40,7 +47,8 @@ class Printer
 public:
     virtual ~Printer() = default;
 
-    virtual PrintResult print(const PrintDocument &document) = 0;
+    virtual PrintResult print(const PrintDocument &document, const PageProgress &progress) = 0;
+    PrintResult print(const PrintDocument &document) { return print(document, PageProgress()); }
 };
 
 class QPagedPaintDevice;
@@ -48,5 +56,7 @@ class QPagedPaintDevice;
 // Paints every page of a document on a paged device (a printer, a PDF
 // writer) that has not been painted on yet, so that paper and PDF files
 // carry the same pages. A device that refuses to begin or to start a new
-// page makes it fail with `refused` as the reason.
-PrintResult paintDocument(const PrintDocument &document, QPagedPaintDevice &device, const QString &refused);
+// page makes it fail with `refused` as the reason; a progress that says
+// stop makes it end as cancelled.
+PrintResult paintDocument(const PrintDocument &document, QPagedPaintDevice &device, const QString &refused,
+                          const PageProgress &progress = PageProgress());

@@ -6,5 +6,6 @@
 class QtPrinter final : public Printer
 {
 public:
-    PrintResult print(const PrintDocument &document) override;
+    using Printer::print;
+    PrintResult print(const PrintDocument &document, const PageProgress &progress) override;
 };

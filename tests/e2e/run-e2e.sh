@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Drives the real program under Xvfb with real X input, as a user would:
-# log in, add three contacts, browse, find, edit, delete, print a card,
-# produce the report and exit; then checks the database with the sqlite3
-# shell. A failure leaves a screenshot in the output folder.
+# log in, add three contacts, browse, find, edit, delete, print a card
+# (on a stopped printer, then for real), print the report and save it as a
+# PDF file, and exit; then checks the database with the sqlite3 shell and
+# what the print server printed. The printer is a print server of the
+# test's own (scratch-cups.sh). A failure leaves a screenshot in the output
+# folder.
 #   run-e2e.sh PROGRAM DATA_DIR OUTPUT_DIR
 set -uo pipefail
 program=$1 data=$2 output=$3
@@ -15,7 +18,10 @@ step() { step_name="$*"; echo "== $step_name"; }
 
 screenshot() { import -window root "$output/$1" 2>/dev/null || true; }
 
+source "$(dirname "$0")/scratch-cups.sh"
+
 cleanup() {
+  cups_stop
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
   [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
@@ -75,6 +81,17 @@ answer() {
   expect_window "$1"
   press Return
   expect_no_window "$1"
+}
+
+cups_start "$output/cups" || fail "the print server did not start"
+
+# Waits until the print server has made N PDF files and has no job left.
+wait_for_printed() {
+  for _ in $(seq 300); do
+    [ "$(cups_pdfs | wc -l)" -ge "$1" ] && [ -z "$(lpstat -o 2>/dev/null)" ] && return 0
+    sleep 0.2
+  done
+  fail "the print server made $(cups_pdfs | wc -l) PDF files, not $1"
 }
 
 "$program" &
@@ -175,29 +192,44 @@ save_as() {
   expect_no_window "$1"
 }
 
-step "print a card: no printer here, so it is saved as a PDF file"
+step "print a card on a stopped printer: told, and saved as a PDF file instead"
 press alt+b
 press p
 expect_window "PrintRecord"
 press Return # Print Preview
 expect_no_window "PrintRecord"
 expect_window "Ann Archer - Print"
+cupsdisable PDF
 press Return # Print
-answer "Print" # no printer: save it as a PDF file instead?
+answer "Print" # the printer is stopped: save it as a PDF file instead?
 save_as "Save the card as PDF" "$output/card.pdf"
 answer "Print" # saved as ...
 expect_window "Ann Archer - Print"
-press alt+c
+[ -z "$(lpstat -o)" ] || fail "a job went to the stopped printer"
+pdfinfo "$output/card.pdf" | grep -Eq '^Pages: +1$' || fail "the card's PDF is not one page"
+pdftotext "$output/card.pdf" - | grep -q "Ann Archer" || fail "the card's PDF does not hold the name"
+
+step "print the card on the print server"
+cupsenable PDF
+press Return # Print
 expect_no_window "Ann Archer - Print"
 expect_window "PrintRecord"
-# The card is the window's picture: one page, no text to search.
-pdfinfo "$output/card.pdf" | grep -Eq '^Pages: +1$' || fail "the card's PDF is not one page"
+wait_for_printed 1
+card=$(cups_pdfs | sed -n 1p)
+pdfinfo "$card" | grep -Eq '^Pages: +1$' || fail "the printed card is not one page"
+pdftotext "$card" - | grep -q "Ann Archer" || fail "the printed card does not hold the name"
 press alt+x
 answer "Exit"
 
-step "produce the report and save it as a PDF file"
+step "print the report on the print server"
 expect_window "Merivo"
 press alt+r
+expect_window "Contacts - Report"
+press alt+p
+wait_for_printed 2
+pdftotext "$(cups_pdfs | sed -n 2p)" - | grep -q "Robert Baker" || fail "the printed report does not hold the contacts"
+
+step "save the report as a PDF file"
 expect_window "Contacts - Report"
 press alt+d
 save_as "Save the report as PDF" "$output/report.pdf"

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-PrintResult CapturingPrinter::print(const PrintDocument &document)
+PrintResult CapturingPrinter::print(const PrintDocument &document, const PageProgress &progress)
 {
     ++m_attempts;
     if (!m_failures.isEmpty())
@@ -14,6 +14,8 @@ PrintResult CapturingPrinter::print(const PrintDocument &document)
     job.paintRect = job.layout.paintRectPixels(Dpi);
     const QSize pageSize = job.layout.fullRectPixels(Dpi).size();
     for (int index = 0; index < document.pageCount(); ++index) {
+        if (progress && !progress(index, document.pageCount()))
+            return {false, QString(), true};
         QImage page(pageSize, QImage::Format_RGB32);
         page.setDotsPerMeterX(qRound(Dpi / 0.0254));
         page.setDotsPerMeterY(qRound(Dpi / 0.0254));

@@ -24,7 +24,8 @@ public:
     // The next print fails with this reason and captures nothing.
     void failNext(const QString &reason) { m_failures.append(reason); }
 
-    PrintResult print(const PrintDocument &document) override;
+    using Printer::print;
+    PrintResult print(const PrintDocument &document, const PageProgress &progress) override;
 
     const QList<Job> &jobs() const { return m_jobs; }
     int attempts() const { return m_attempts; }

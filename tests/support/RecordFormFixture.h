@@ -16,6 +16,13 @@ QString databasePath(const TestProgram &t);
 // Stores one contact per name; the other fields are "<name>/<field number>".
 void seed(const TestProgram &t, const QStringList &names);
 void seed(const TestProgram &t, const QList<ContactValues> &contacts);
+// Seeds the names, then shows the form.
+template<typename T = RecordForm>
+T *showWith(TestProgram &t, const QString &form, const QStringList &names)
+{
+    seed(t, names);
+    return t.show<T>(form);
+}
 // Every stored contact in view order, read through a store of its own.
 QList<ContactValues> stored(const TestProgram &t);
 QStringList storedNames(const TestProgram &t);
