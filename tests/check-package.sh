@@ -40,7 +40,10 @@ $sudo apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 # A user whose data folder is new: the installed commands work on theirs.
 as_user() { env -i HOME="$user" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$@"; }
 [ "$(command -v merivo-tool)" = /usr/bin/merivo-tool ] || fail "merivo-tool is not /usr/bin/merivo-tool"
-as_user /usr/bin/merivo-tool --help | grep -q "^$user/.local/share/merivo/db2.mdb unless --database" ||
+# Read whole first: grep -q would stop reading at its match, and the rest of
+# a long help would meet a closed pipe.
+help=$(as_user /usr/bin/merivo-tool --help)
+grep -q "^$user/.local/share/merivo/db2.mdb unless --database" <<<"$help" ||
   fail "merivo-tool --help names another database than the user's own"
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Archer\r\nEND:VCARD\r\n' >"$user/card.vcf"
 as_user /usr/bin/merivo-tool import "$user/card.vcf"
