@@ -180,18 +180,34 @@ private Q_SLOTS:
         QVERIFY2(added.status == 0, added.errors.constData());
     }
 
+    void bothDirectionsAndNothingTwice_data()
+    {
+        QTest::addColumn<int>("refusal"); // how the server answers the first sync-collection; 0: it answers
+        QTest::newRow("sync-collection") << 0;
+        QTest::newRow("no sync-collection (403)") << 403;
+        QTest::newRow("no REPORT at all (501)") << 501;
+    }
+
     void bothDirectionsAndNothingTwice()
     {
+        QFETCH(int, refusal);
+        if (refusal)
+            m_proxy->setRule({"REPORT", 1, FaultProxy::Fault::ErrorInstead, refusal});
         QVERIFY(storeContacts(m_database, awkwardContacts()));
         QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123")),
                      "If-None-Match: *"),
                  201);
         QCOMPARE(dav("PUT", cardUrl(QStringLiteral("olga.vcf")), plainCard(QStringLiteral("olga"), QStringLiteral("Olga"))), 201);
 
+        m_proxy->clearLog();
         const ToolRun first = sync();
         QVERIFY2(first.status == 0, first.errors.constData());
         QVERIFY2(first.output.contains("received 2 new, 0 changed, 0 deleted; sent 5 new, 0 changed, 0 deleted."),
                  first.output.constData());
+        // The cards are listed by sync-collection where the server has it:
+        // a PROPFIND of every card costs some servers far more.
+        QCOMPARE(m_proxy->count("PROPFIND"), refusal ? 1 : 0);
+        m_proxy->setRule({});
         QCOMPARE(localValues().size(), 7);
         // Every character of every field made it to the server and back.
         for (const ContactValues &values : awkwardContacts())
