@@ -182,17 +182,17 @@ private Q_SLOTS:
 
     void bothDirectionsAndNothingTwice_data()
     {
-        QTest::addColumn<int>("refusal"); // how the server answers the first sync-collection; 0: it answers
-        QTest::newRow("sync-collection") << 0;
-        QTest::newRow("no sync-collection (403)") << 403;
-        QTest::newRow("no REPORT at all (501)") << 501;
+        using F = FaultProxy::Fault;
+        QTest::addColumn<FaultProxy::Rule>("server"); // what the server lacks at the first sync
+        QTest::newRow("sync-collection") << FaultProxy::Rule{};
+        QTest::newRow("no sync-collection (403)") << FaultProxy::Rule{"REPORT", 1, F::ErrorInstead, 403};
+        QTest::newRow("no REPORT at all (501)") << FaultProxy::Rule{"REPORT", 0, F::ErrorInstead, 501};
     }
 
     void bothDirectionsAndNothingTwice()
     {
-        QFETCH(int, refusal);
-        if (refusal)
-            m_proxy->setRule({"REPORT", 1, FaultProxy::Fault::ErrorInstead, refusal});
+        QFETCH(FaultProxy::Rule, server);
+        m_proxy->setRule(server);
         QVERIFY(storeContacts(m_database, awkwardContacts()));
         QCOMPARE(dav("PUT", cardUrl(QStringLiteral("vera.vcf")), richCard(QStringLiteral("vera"), QStringLiteral("Vera Lind"), QStringLiteral("+46 8 123")),
                      "If-None-Match: *"),
@@ -206,7 +206,7 @@ private Q_SLOTS:
                  first.output.constData());
         // The cards are listed by sync-collection where the server has it:
         // a PROPFIND of every card costs some servers far more.
-        QCOMPARE(m_proxy->count("PROPFIND"), refusal ? 1 : 0);
+        QCOMPARE(m_proxy->count("PROPFIND"), server.method.isEmpty() ? 0 : 1);
         m_proxy->setRule({});
         QCOMPARE(localValues().size(), 7);
         // Every character of every field made it to the server and back.
