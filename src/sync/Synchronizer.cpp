@@ -27,6 +27,14 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// Answers to a REPORT that end the sync: none, a refused password, a failing
+// server. 501 is a server without REPORT, which is listed and fetched
+// otherwise.
+bool reportFailed(const DavReply &reply)
+{
+    return reply.status == 0 || reply.status == 401 || (reply.status >= 500 && reply.status != 501);
+}
+
 const QByteArray VCardType = "text/vcard; charset=utf-8";
 const QByteArray XmlType = "application/xml; charset=utf-8";
 
@@ -200,15 +208,12 @@ bool Synchronizer::syncCollection(Listing &listing, bool &supported)
     if (!stored)
         return stop(m_state.lastError());
     m_token = *stored;
+    // The first sync asks with no token, for every card. That costs a server
+    // that keeps a change history (Radicale) its whole history at once, but
+    // less than listing the ETags with PROPFIND Depth: 1, which Radicale
+    // answers in time growing with the square of the cards; and the next
+    // sync does not pay the history again.
     QString token = m_token;
-    if (token.isNull()) {
-        // The first sync lists the cards instead: some servers (Radicale)
-        // build their whole change history for the first sync-collection,
-        // which costs them more than the listing. The next sync asks for a
-        // token.
-        supported = false;
-        return true;
-    }
     const QString what = tr("Could not ask %1 what changed").arg(m_account.url.toDisplayString());
     for (;;) {
         const DavReply reply = m_client.send(
@@ -237,7 +242,7 @@ bool Synchronizer::syncCollection(Listing &listing, bool &supported)
             token = answer.syncToken;
             continue;
         }
-        if (reply.status == 0 || reply.status == 401 || reply.status == 404 || reply.status >= 500)
+        if (reportFailed(reply) || reply.status == 404)
             return stop(failure(reply, what));
         if (!token.isEmpty()) {
             // An expired token (403 or 409 with DAV:valid-sync-token): list
@@ -297,10 +302,10 @@ bool Synchronizer::fetch(const QStringList &paths)
                 stopped = !stop(tr("%1: its answer could not be read: %2").arg(what, error));
             else
                 stopped = !batch([&] { return applyFetched(answer, parts[index]); });
-        } else if (reply.status == 0 || reply.status == 401 || reply.status >= 500) {
+        } else if (reportFailed(reply)) {
             stopped = !stop(failure(reply, what));
         } else {
-            oneByOne += parts[index]; // a server without multiget
+            oneByOne += parts[index]; // a server without multiget, or without REPORT (501)
         }
         return !stopped;
     });

@@ -33,8 +33,9 @@ struct SyncReport
 // 1. Local changes: SyncState pairs contacts with their rows and finds the
 //    new rows; the triggers have kept every change and deletion.
 // 2. What changed on the server: sync-collection (RFC 6578) from the token
-//    of the last sync, else a listing of ETags (PROPFIND); changed cards are
-//    fetched with addressbook-multiget, else one by one.
+//    of the last sync, or from none at the first, else a listing of ETags
+//    (PROPFIND); changed cards are fetched with addressbook-multiget, else
+//    one by one.
 // 3. Each card is merged field by field against what the last sync agreed
 //    on: a field changed on one side takes that side's value; changed on
 //    both sides, the account's rule decides (see Prefer) and the report
