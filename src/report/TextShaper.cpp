@@ -605,34 +605,36 @@ qreal TextShaper::placeWord(const Word &word, qreal x, ShapedLine &line) const
     return word.advance;
 }
 
+qreal TextShaper::placeCharacter(QChar c, bool mirrored, qreal x, ShapedLine &line) const
+{
+    // Blanks are room, not glyphs: text extraction sees the gap.
+    if (isBlank(c))
+        return glyph(u' ').advance;
+    char16_t unit = c.unicode();
+    if (mirrored && QChar::mirroredChar(unit) <= 0xffff)
+        unit = char16_t(QChar::mirroredChar(unit));
+    const Glyph &g = glyph(unit);
+    place(line, g.face, g.index, QPointF(x, 0), g.advance, g.inkLeft, g.inkRight);
+    if (!g.ownsGlyph || unit != c.unicode())
+        line.spans.push_back({int(line.glyphs.size()) - 1, 1, QString(c)});
+    return g.advance;
+}
+
 void TextShaper::shapeInOrder(QStringView text, ShapedLine &line) const
 {
     const qsizetype size = text.size();
     qreal x = 0;
-    const auto placeCharacter = [&](QChar c) {
-        // Blanks are room, not glyphs: text extraction sees the gap.
-        if (isBlank(c)) {
-            x += glyph(u' ').advance;
-            return;
-        }
-        const char16_t unit = c.unicode();
-        const Glyph &g = glyph(unit);
-        place(line, g.face, g.index, QPointF(x, 0), g.advance, g.inkLeft, g.inkRight);
-        x += g.advance;
-        if (!g.ownsGlyph || unit != c.unicode())
-            line.spans.push_back({int(line.glyphs.size()) - 1, 1, QString(c)});
-    };
     qsizetype at = 0;
     while (at < size) {
         if (isBlank(text[at])) {
-            placeCharacter(text[at++]);
+            x += placeCharacter(text[at++], false, x, line);
             continue;
         }
         bool single = true;
         const qsizetype end = endOfWord(text, at, single);
         if (single) {
             for (qsizetype i = at; i < end; ++i)
-                placeCharacter(text[i]);
+                x += placeCharacter(text[i], false, x, line);
         } else {
             x += placeWord(word(text.sliced(at, end - at), false), x, line);
         }
@@ -759,21 +761,8 @@ void TextShaper::shapeBidirectional(QStringView text, bool rightToLeft, ShapedLi
         }
         // Characters drawn right to left come in reverse, brackets mirrored.
         const bool reversed = item.level % 2 == 1;
-        for (qsizetype k = 0; k < item.length; ++k) {
-            const QChar c = text[item.start + (reversed ? item.length - 1 - k : k)];
-            if (isBlank(c)) {
-                x += glyph(u' ').advance;
-                continue;
-            }
-            char16_t unit = c.unicode();
-            if (reversed && QChar::mirroredChar(unit) <= 0xffff)
-                unit = char16_t(QChar::mirroredChar(unit));
-            const Glyph &g = glyph(unit);
-            place(line, g.face, g.index, QPointF(x, 0), g.advance, g.inkLeft, g.inkRight);
-            x += g.advance;
-            if (!g.ownsGlyph || unit != c.unicode())
-                line.spans.push_back({int(line.glyphs.size()) - 1, 1, QString(c)});
-        }
+        for (qsizetype k = 0; k < item.length; ++k)
+            x += placeCharacter(text[item.start + (reversed ? item.length - 1 - k : k)], reversed, x, line);
     }
     line.advance = x;
 }

@@ -124,6 +124,9 @@ private:
     // of its characters is not in the table.
     qsizetype endOfWord(QStringView text, qsizetype at, bool &single) const;
     qreal placeWord(const Word &word, qreal x, ShapedLine &line) const;
+    // Places a character of the one-glyph scripts at `x`, turned round if
+    // `mirrored` (a bracket drawn right to left); its advance.
+    qreal placeCharacter(QChar c, bool mirrored, qreal x, ShapedLine &line) const;
     void shapeInOrder(QStringView text, ShapedLine &line) const;
     void shapeBidirectional(QStringView text, bool rightToLeft, ShapedLine &line) const;
 
