@@ -427,12 +427,11 @@ const TextShaper::Word &TextShaper::word(QStringView text, bool rightToLeft) con
                 const auto free = int(std::find(taken.begin(), taken.end(), false) - taken.begin());
                 *std::find(characterOf.begin(), characterOf.end(), -1) = free;
             }
-            // The glyphs must come in the order of the characters as read
-            // (a vowel sign drawn before its consonant must not).
+            // The glyphs must come in the order of the characters as read,
+            // right to left (a vowel sign drawn before its consonant must not).
             bool inReadingOrder = std::count(characterOf.begin(), characterOf.end(), -1) == 0;
             for (size_t m = 1; inReadingOrder && m < members.size(); ++m)
-                inReadingOrder = word->bidi == Bidi::R ? characterOf[m] < characterOf[m - 1]
-                                                       : characterOf[m] > characterOf[m - 1];
+                inReadingOrder = characterOf[m] < characterOf[m - 1];
             if (inReadingOrder) {
                 told = true;
                 for (size_t m = 0; m < members.size(); ++m) {
