@@ -16,7 +16,6 @@
 
 #include <cmath>
 #include <string>
-#include <deque>
 #include <vector>
 
 #include <libdeflate.h>
@@ -120,7 +119,7 @@ struct Operators
         }
         char bytes[4];
         size_t size = 0;
-        for (const char byte : {char(glyph >> 8), char(glyph & 0xff)}) {
+        for (const char byte : {high, low}) {
             if (needsEscape(byte)) {
                 bytes[size++] = '\\';
                 bytes[size++] = byte == '\r' ? 'r' : byte; // a bare carriage return reads as a line feed
@@ -313,9 +312,7 @@ public:
                 m_text.append(")]TJ\n");
             open = false;
         };
-        // The line's start on the page, in PDF's coordinates.
-        const qreal left = m_origin.x() + origin.x();
-        const qreal baseline = m_pageHeight - m_origin.y() - origin.y();
+        const QPointF start = page(origin);
         for (const ShapedRun &run : line.runs) {
             std::vector<bool> &used = m_used.face(run.face);
             if (run.face != m_font || size != m_fontSize) {
@@ -360,7 +357,7 @@ public:
                     used.resize(glyph + 1);
                 used[glyph] = true;
                 const QPointF &position = line.positions[size_t(i)];
-                const QPointF at(left + position.x() * size, baseline - position.y() * size);
+                const QPointF at(start.x() + position.x() * size, start.y() - position.y() * size);
                 // Glyphs on one baseline go in one string; where one is not
                 // where the pen stands after the one before, a shift says so.
                 if (open && std::abs(at.y() - m_baseline) > 0.001)
@@ -432,6 +429,7 @@ public:
     }
 
 private:
+    // A point of the printable area in PDF's coordinates.
     QPointF page(QPointF point) const
     {
         return QPointF(m_origin.x() + point.x(), m_pageHeight - m_origin.y() - point.y());
