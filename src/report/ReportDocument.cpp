@@ -255,9 +255,9 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
 
     if (rows.rowCount() == 0) {
         const QRectF box(0, layout.bodyTop(), layout.area.width(), layout.bodyHeight());
-        composer.draw(regular, ReportFonts::BodySize, noRowsText(), false, box,
-                      box.top() + layout.metrics.rowPadding + ascent, Qt::AlignLeft,
-                      regular.readsRightToLeft(noRowsText()));
+        const QString none = noRowsText();
+        composer.draw(regular, ReportFonts::BodySize, none, false, box, box.top() + layout.metrics.rowPadding + ascent,
+                      Qt::AlignLeft, regular.readsRightToLeft(none));
         return;
     }
 
@@ -293,9 +293,11 @@ void ReportDocument::composeRows(Composer &composer, const ReportPage &page) con
 void ReportDocument::composeFooter(Composer &composer, int index) const
 {
     const ReportLayout &layout = m_report->layout;
-    composer.draw(composer.fonts.regular(), ReportFonts::BodySize, pageLabel(index), false,
+    const TextShaper &regular = composer.fonts.regular();
+    const QString label = pageLabel(index);
+    composer.draw(regular, ReportFonts::BodySize, label, false,
                   QRectF(0, layout.area.height() - layout.metrics.footerHeight, layout.area.width(),
                          layout.metrics.footerHeight),
                   layout.area.height() - layout.metrics.descent * ReportFonts::BodySize, Qt::AlignHCenter,
-                  composer.fonts.regular().readsRightToLeft(pageLabel(index)));
+                  regular.readsRightToLeft(label));
 }
