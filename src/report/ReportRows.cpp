@@ -92,7 +92,7 @@ void ReportRows::read(qsizetype row, std::vector<QString> &cells) const
     cells.resize(size_t(m_columnCount));
     const size_t stored = m_order.empty() ? size_t(row) : m_order[size_t(row)];
     const qint64 start = m_rowStarts[stored];
-    const qint64 end = stored + 1 < m_rowStarts.size() ? m_rowStarts[stored + 1] : m_written + m_pending.size();
+    const qint64 end = rowStart(stored + 1);
     const char *at = nullptr;
     if (start >= m_written) {
         at = m_pending.constData() + (start - m_written);
@@ -121,7 +121,7 @@ void ReportRows::readAppended(qsizetype from, qsizetype to, std::vector<QString>
         qsizetype last = first + 1;
         while (last < to && m_rowStarts[size_t(last)] - start < FlushSize)
             ++last;
-        const qint64 end = size_t(last) < m_rowStarts.size() ? m_rowStarts[size_t(last)] : m_written + m_pending.size();
+        const qint64 end = rowStart(size_t(last));
         const char *at = nullptr;
         if (start >= m_written) {
             at = m_pending.constData() + (start - m_written);
@@ -141,6 +141,11 @@ void ReportRows::readAppended(qsizetype from, qsizetype to, std::vector<QString>
         }
         first = last;
     }
+}
+
+qint64 ReportRows::rowStart(size_t stored) const
+{
+    return stored < m_rowStarts.size() ? m_rowStarts[stored] : m_written + m_pending.size();
 }
 
 bool ReportRows::readFile(qint64 start, char *into, qint64 size) const

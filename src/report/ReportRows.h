@@ -41,6 +41,8 @@ public:
 
 private:
     void flush();
+    // Where the row appended as `stored` starts; past the last row, the end of the text.
+    qint64 rowStart(size_t stored) const;
     // `size` bytes of the file from `start`, on any thread; false when they cannot be read.
     bool readFile(qint64 start, char *into, qint64 size) const;
     // The cells of the row at `at`, which is moved past it.
