@@ -557,7 +557,7 @@ int writeFace(PdfObjects &objects, const FontFaces &faces, int index, const std:
     }
     widths += " ]";
 
-    const QByteArray head = raw.fontTable("head");
+    const QByteArray &head = face.head;
     const qreal unitsPerEm = head.size() >= 54 ? qFromBigEndian<quint16>(head.constData() + 18) : 1000;
     const auto designUnits = [&](int offset) {
         return head.size() >= 54
