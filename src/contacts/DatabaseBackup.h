@@ -34,6 +34,7 @@ public:
     static bool copy(const QString &source, const QString &target, QString *error);
     // The same into a target that must not be there yet; wasThere is set
     // when it was (also when it appeared meanwhile), and nothing is written.
+    // Part files that copies cut short left in its folder go first.
     static bool copyNew(const QString &source, const QString &target, QString *error, bool *wasThere);
     // Keeps a copy in backups/ under backupPath(source, stamp), or under the
     // stamp with "-2", "-3", ... when that name is taken: a kept copy never

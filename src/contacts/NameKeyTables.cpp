@@ -63,22 +63,10 @@ const std::vector<SchemaObject> &finishedObjects()
     return objects;
 }
 
-QString quotedIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-int execute(sqlite3 *db, const QString &sql)
-{
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-}
-
 int executeAll(sqlite3 *db, const std::vector<SchemaObject> &objects)
 {
     for (const SchemaObject &object : objects) {
-        if (const int rc = execute(db, object.sql); rc != SQLITE_OK)
+        if (const int rc = SqliteStatement::execute(db, object.sql); rc != SQLITE_OK)
             return rc;
     }
     return SQLITE_OK;
@@ -244,12 +232,12 @@ int prepare(sqlite3 *db)
             return rc;
         StatementRun run(list);
         while ((rc = run.step()) == SQLITE_ROW)
-            drops.append(QStringLiteral("DROP %1 IF EXISTS %2").arg(run.textAt(0).toUpper(), quotedIdentifier(run.textAt(1))));
+            drops.append(QStringLiteral("DROP %1 IF EXISTS %2").arg(run.textAt(0).toUpper(), quotedSqlName(run.textAt(1))));
         if (rc != SQLITE_DONE)
             return rc;
     }
     for (const QString &drop : drops) {
-        if (const int rc = execute(db, drop); rc != SQLITE_OK)
+        if (const int rc = SqliteStatement::execute(db, drop); rc != SQLITE_OK)
             return rc;
     }
     return executeAll(db, preparedObjects());
@@ -287,7 +275,7 @@ int collectVariants(sqlite3 *db, std::vector<Variant> &variants, const std::func
 
 int makeIndex(sqlite3 *db)
 {
-    return execute(db, finishedObjects().front().sql);
+    return SqliteStatement::execute(db, finishedObjects().front().sql);
 }
 
 int storeVariants(sqlite3 *db, std::vector<Variant> &variants)
@@ -323,7 +311,7 @@ int storeVariants(sqlite3 *db, std::vector<Variant> &variants)
     }
     if (rc != SQLITE_OK)
         return rc;
-    if ((rc = execute(db, finishedObjects().back().sql)) != SQLITE_OK)
+    if ((rc = SqliteStatement::execute(db, finishedObjects().back().sql)) != SQLITE_OK)
         return rc;
     SqliteStatement record;
     if ((rc = record.prepare(db, QStringLiteral("INSERT INTO merivo_name_scheme(version) VALUES (?1)"))) != SQLITE_OK)

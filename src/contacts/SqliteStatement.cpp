@@ -10,6 +10,13 @@ QString textFromUtf8(QByteArrayView utf8)
     return decoder.decode(utf8);
 }
 
+QString quotedSqlName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 SqliteStatement::~SqliteStatement()
 {
     finalize();

@@ -12,6 +12,10 @@ struct sqlite3_stmt;
 // not a byte order mark.
 QString textFromUtf8(QByteArrayView utf8);
 
+// A name of a table, column, index or trigger as SQL takes it: in double
+// quotes, each double quote in it doubled.
+QString quotedSqlName(const QString &name);
+
 // A statement prepared once on a connection (see SqliteConnection) and run
 // many times.
 class SqliteStatement

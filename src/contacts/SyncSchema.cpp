@@ -96,13 +96,6 @@ const std::vector<SchemaObject> &schemaObjects()
     return objects;
 }
 
-QString quotedIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 // Our objects as the file holds them: name to SQL text.
 int readObjects(sqlite3 *db, QMap<QString, QString> &found)
 {
@@ -162,7 +155,7 @@ int ensure(sqlite3 *db)
         // cannot be trusted and is made anew; sync then pairs contacts by
         // their values again.
         if (found.contains(object.name)) {
-            rc = SqliteStatement::execute(db, QStringLiteral("DROP %1 IF EXISTS %2").arg(object.type.toUpper(), quotedIdentifier(object.name)));
+            rc = SqliteStatement::execute(db, QStringLiteral("DROP %1 IF EXISTS %2").arg(object.type.toUpper(), quotedSqlName(object.name)));
             if (rc != SQLITE_OK)
                 return rc;
         }

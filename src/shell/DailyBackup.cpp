@@ -2,7 +2,6 @@
 
 #include "contacts/ContactFileCheck.h"
 #include "contacts/DatabaseBackup.h"
-#include "files/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,8 +51,6 @@ DailyBackup::Outcome DailyBackup::makeCopy(const QString &databasePath, QDate to
     if (verdict == ContactFileCheck::Verdict::Missing || verdict == ContactFileCheck::Verdict::Empty
         || verdict == ContactFileCheck::Verdict::Refused)
         return Outcome::NothingToCopy;
-    // What copies cut short by a crash or a kill left behind goes first.
-    AtomicFile::removeStaleParts(DatabaseBackup::backupFolder(databasePath));
     bool wasThere = false;
     if (!DatabaseBackup::copyNew(databasePath, target, error, &wasThere))
         return wasThere ? Outcome::AlreadyThere : Outcome::Failed;
