@@ -19,13 +19,6 @@ namespace {
 
 constexpr int BusyTimeoutMs = 2000;
 
-QString quotedName(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QByteArrayView columnUtf8(sqlite3_stmt *statement, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
@@ -73,7 +66,7 @@ TableFields tableFields(sqlite3 *db, const QString &table)
 {
     TableFields fields;
     SqliteStatement info;
-    if (info.prepare(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(table))) != SQLITE_OK) {
+    if (info.prepare(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedSqlName(table))) != SQLITE_OK) {
         fields.error = QString::fromUtf8(sqlite3_errmsg(db));
         return fields;
     }
@@ -200,11 +193,11 @@ ReportQuery::Result ReportQuery::run(const ReportDefinition &definition, ReportP
 
     QStringList selected;
     for (qsizetype i = 0; i < definition.columns.size(); ++i)
-        selected.append(quotedName(stored[i]));
+        selected.append(quotedSqlName(stored[i]));
     const bool sorted = !definition.sortField.isEmpty();
     if (sorted)
-        selected.append(quotedName(stored.constLast()));
-    const QString from = QStringLiteral(" FROM %1").arg(quotedName(definition.table));
+        selected.append(quotedSqlName(stored.constLast()));
+    const QString from = QStringLiteral(" FROM %1").arg(quotedSqlName(definition.table));
 
     // One read transaction: the count and the rows are of the same table.
     if (connection.exec("BEGIN") != SQLITE_OK)
