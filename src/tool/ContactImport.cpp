@@ -207,10 +207,7 @@ bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QStr
         text = converted;
     }
 
-    qsizetype firstEnd = 0;
-    while (firstEnd < text.size() && text[firstEnd] != '\n' && text[firstEnd] != '\r')
-        ++firstEnd;
-    CsvReader reader(text, Csv::guessSeparator(text.first(firstEnd)));
+    CsvReader reader(text, Csv::guessSeparator(text));
     std::vector<QByteArray> record;
     if (!reader.next(record)) {
         if (!reader.error().isEmpty())
