@@ -237,7 +237,7 @@ bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch
 {
     ContactRows rows;
     if (!rows.open(file))
-        return fail(rows.lastError() + tr("; nothing was imported."));
+        return fail(tr("%1; nothing was imported.").arg(rows.lastError()));
     ContactTexts values;
     while (rows.next()) {
         for (int i = 0; i < ContactFieldCount; ++i) {
@@ -261,7 +261,7 @@ bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch
         if (!add(values, batch, file, origin))
             return false;
     }
-    return rows.lastError().isEmpty() || fail(rows.lastError() + tr("; nothing was imported."));
+    return rows.lastError().isEmpty() || fail(tr("%1; nothing was imported.").arg(rows.lastError()));
 }
 
 namespace LegacyDatabaseExport {
