@@ -33,9 +33,7 @@ std::vector<ContactTexts> readContacts(QByteArrayView text, QByteArrayView FuzzI
         eightBit = Utf8Text::fromWindows1252(text);
         text = eightBit;
     }
-    const qsizetype firstEnd = std::min(text.indexOf('\n') < 0 ? text.size() : text.indexOf('\n'),
-                                        text.indexOf('\r') < 0 ? text.size() : text.indexOf('\r'));
-    CsvReader reader(text, Csv::guessSeparator(text.first(firstEnd)));
+    CsvReader reader(text, Csv::guessSeparator(text));
     std::vector<ContactTexts> contacts;
     std::vector<QByteArray> record;
     CsvHeaderMap columns;

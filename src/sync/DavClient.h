@@ -42,13 +42,18 @@ class DavClient
     Q_DECLARE_TR_FUNCTIONS(DavClient)
 
 public:
+    // A server may think for minutes before it answers the first listing of
+    // a large address book (Radicale does, for 10,000 cards): only a server
+    // silent much longer is taken for gone.
+    static constexpr int DefaultTimeoutMs = 600000;
+
     struct Settings
     {
         QString user;
         QString password;
         QString caFile;
         bool allowHttp = false; // plain HTTP to other machines
-        int timeoutMs = 600000; // with nothing transferred
+        int timeoutMs = DefaultTimeoutMs; // with nothing transferred
     };
 
     explicit DavClient(const Settings &settings);

@@ -28,7 +28,6 @@
 
 namespace {
 
-constexpr int DefaultTimeoutSeconds = 600;
 // Before the lines that belong to an account's line in a sync's report.
 const QString Indent = QStringLiteral("  ");
 
@@ -227,10 +226,7 @@ int SyncTool::run(const QStringList &arguments)
         return fail(tr("%1 takes %2 arguments at most: %3 is one too many.").arg(name).arg(most).arg(positional.at(most)), 2);
     if (parser.isSet(prefer) && !Synchronizer::preferNamed(parser.value(prefer)))
         return fail(tr("--prefer takes both, local or server, not %1.").arg(parser.value(prefer)), 2);
-    // A server may think for minutes before it answers the first listing of
-    // a large address book (Radicale does, for 10,000 cards): only a server
-    // silent much longer is taken for gone.
-    int timeoutSeconds = DefaultTimeoutSeconds;
+    int timeoutSeconds = DavClient::DefaultTimeoutMs / 1000;
     if (parser.isSet(timeout)) {
         bool ok = false;
         timeoutSeconds = parser.value(timeout).toInt(&ok);
@@ -279,7 +275,7 @@ int SyncTool::addAccount(const QString &address, const QString &user, const Sync
     SyncAccount account = settings;
     account.user = user;
     account.url = QUrl::fromUserInput(address);
-    DavClient::Settings connection{user, QString(), account.caFile, account.allowHttp, DefaultTimeoutSeconds * 1000};
+    DavClient::Settings connection{user, QString(), account.caFile, account.allowHttp};
     {
         const QString why = DavClient(connection).refusal(account.url);
         if (!why.isEmpty())

@@ -6,28 +6,9 @@
 #include "contacts/SqliteConnection.h"
 #include "contacts/SqliteStatement.h"
 
-#include <QDateTime>
-#include <QFileInfo>
-
 #include <sqlite3.h>
 
 namespace {
-
-// A name in backups/ that no copy has yet.
-QString unusedCopyPath(const QString &database)
-{
-    const QString stamp =
-        QStringLiteral("before-convert-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    QString path = DatabaseBackup::backupPath(database, stamp);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = DatabaseBackup::backupPath(database, stamp + QStringLiteral("-%1").arg(n));
-    return path;
-}
-
-int execute(sqlite3 *db, const QString &sql)
-{
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-}
 
 qint64 countRows(sqlite3 *db, const QString &table)
 {
@@ -71,7 +52,7 @@ int rebuildTable(sqlite3 *db, qint64 &contacts)
     };
     const qint64 before = countRows(db, QStringLiteral("Table1"));
     for (const QString &sql : steps + remade) {
-        if (const int rc = execute(db, sql); rc != SQLITE_OK)
+        if (const int rc = SqliteStatement::execute(db, sql); rc != SQLITE_OK)
             return rc;
     }
     contacts = countRows(db, QStringLiteral("Table1"));
@@ -80,7 +61,7 @@ int rebuildTable(sqlite3 *db, qint64 &contacts)
 
 } // namespace
 
-bool ColumnConversion::run(const QString &path)
+bool ColumnConversion::run(const QString &path, const QString &stamp)
 {
     m_report.clear();
     m_problem.clear();
@@ -111,9 +92,9 @@ bool ColumnConversion::run(const QString &path)
         converted.append(tr("\"%1\" (%2)").arg(contactFieldNames()[column.field], column.declaredType));
     numeric.clear();
 
-    const QString copy = unusedCopyPath(path);
     QString error;
-    if (!DatabaseBackup::copy(path, copy, &error)) {
+    const QString copy = DatabaseBackup::keepCopy(path, stamp, DatabaseBackup::Content::Consistent, &error);
+    if (copy.isEmpty()) {
         m_problem = tr("Not converted: the database could not be kept first: %1").arg(error);
         return false;
     }

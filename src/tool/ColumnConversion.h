@@ -19,7 +19,8 @@ class ColumnConversion
     Q_DECLARE_TR_FUNCTIONS(ColumnConversion)
 
 public:
-    bool run(const QString &path);
+    // The copy is kept under DatabaseBackup::keepCopy(path, stamp).
+    bool run(const QString &path, const QString &stamp);
     QStringList report() const { return m_report; }
     QString problem() const { return m_problem; }
 

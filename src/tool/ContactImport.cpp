@@ -207,10 +207,7 @@ bool ContactImport::readCsv(QByteArrayView text, ContactBatch &batch, const QStr
         text = converted;
     }
 
-    qsizetype firstEnd = 0;
-    while (firstEnd < text.size() && text[firstEnd] != '\n' && text[firstEnd] != '\r')
-        ++firstEnd;
-    CsvReader reader(text, Csv::guessSeparator(text.first(firstEnd)));
+    CsvReader reader(text, Csv::guessSeparator(text));
     std::vector<QByteArray> record;
     if (!reader.next(record)) {
         if (!reader.error().isEmpty())
@@ -240,7 +237,7 @@ bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch
 {
     ContactRows rows;
     if (!rows.open(file))
-        return fail(rows.lastError() + tr("; nothing was imported."));
+        return fail(tr("%1; nothing was imported.").arg(rows.lastError()));
     ContactTexts values;
     while (rows.next()) {
         for (int i = 0; i < ContactFieldCount; ++i) {
@@ -264,7 +261,7 @@ bool ContactImport::readContactDatabase(const QString &file, ContactBatch &batch
         if (!add(values, batch, file, origin))
             return false;
     }
-    return rows.lastError().isEmpty() || fail(rows.lastError() + tr("; nothing was imported."));
+    return rows.lastError().isEmpty() || fail(tr("%1; nothing was imported.").arg(rows.lastError()));
 }
 
 namespace LegacyDatabaseExport {

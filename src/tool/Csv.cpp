@@ -35,11 +35,13 @@ qsizetype appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype 
     return repaired;
 }
 
-char guessSeparator(QByteArrayView line)
+char guessSeparator(QByteArrayView text)
 {
     qsizetype commas = 0, semicolons = 0, tabs = 0;
     bool quoted = false;
-    for (const char c : line) {
+    for (const char c : text) {
+        if (c == '\n' || c == '\r')
+            break;
         if (c == '"')
             quoted = !quoted;
         else if (quoted)

@@ -16,10 +16,10 @@ namespace Csv {
 // (Utf8Text::repaired). Returns how many fields were.
 qsizetype appendRecord(QByteArray &out, const QByteArrayView *fields, qsizetype count, char separator = ',');
 
-// The separator of a file whose first record is line: a comma, or the
+// The separator of the file text, from its first line: a comma, or the
 // semicolon or tab when the line holds more of those (as spreadsheets in
 // some languages write it).
-char guessSeparator(QByteArrayView line);
+char guessSeparator(QByteArrayView text);
 
 } // namespace Csv
 

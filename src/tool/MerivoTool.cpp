@@ -382,7 +382,7 @@ int MerivoTool::check()
 int MerivoTool::convertColumns()
 {
     ColumnConversion conversion;
-    if (!conversion.run(m_database))
+    if (!conversion.run(m_database, QStringLiteral("before-convert-") + timeStamp()))
         return fail(conversion.problem());
     say(conversion.report());
     return Success;
