@@ -268,6 +268,8 @@ private Q_SLOTS:
         QTest::newRow("export to a file") << words("export --format=csv /dev/full") << true;
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false;
         QTest::newRow("backup report") << QStringList{QStringLiteral("backup")} << false;
+        QTest::newRow("deleted contacts") << QStringList{QStringLiteral("deleted")} << false;
+        QTest::newRow("accounts") << words("account list") << false;
     }
 
     void outputThatCannotBeWrittenIsAFailure()
@@ -307,6 +309,15 @@ private Q_SLOTS:
         QCOMPARE(run.status, 1);
         QVERIFY2(isOnePlainLine(run.errors) && run.errors.contains("BEGIN:\\x1b]0;owned\\x07 where a vCard"),
                  run.errors.constData());
+
+        // Names that another program stored, as the list of deleted contacts shows them.
+        QVERIFY(storeContacts(m_database, {contact({QStringLiteral("Eve\x1b]0;owned\x07\rMal")})}));
+        QCOMPARE(execSql(m_database, QStringLiteral("DELETE FROM Table1 WHERE \"Name\" LIKE 'Eve%';")), QString());
+        run = toolOn(m_database, {QStringLiteral("deleted")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.output.contains("Eve\\x1b]0;owned\\x07"), run.output.constData());
+        for (const QByteArray &line : run.output.split('\n'))
+            QVERIFY2(isOnePlainLine(line), line.constData());
     }
 
     void filesMadeAreForTheirOwnerOnly()

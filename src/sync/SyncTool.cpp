@@ -87,7 +87,7 @@ QString optionEntry(const QString &option, const QString &description)
 } // namespace
 
 SyncTool::SyncTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase)
-    : m_output(output), m_errors(errors), m_database(defaultDatabase)
+    : m_output(output), m_lines(output, errors), m_database(defaultDatabase)
 {
 }
 
@@ -152,16 +152,22 @@ int SyncTool::fail(const QString &message, int status)
 {
     QString line = message;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_errors.write((QStringLiteral("merivo-tool: ") + line + QLatin1Char('\n')).toUtf8());
+    m_lines.note(line);
     return status;
 }
 
-void SyncTool::say(const QString &line)
+void SyncTool::say(const QString &text)
 {
-    m_output.write((line + QLatin1Char('\n')).toUtf8());
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        m_lines.say(line);
 }
 
 int SyncTool::run(const QStringList &arguments)
+{
+    return m_lines.finish(runCommand(arguments));
+}
+
+int SyncTool::runCommand(const QStringList &arguments)
 {
     // Everything this command writes (accounts, log, lock) is its owner's only.
     ::umask(077);

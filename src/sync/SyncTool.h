@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tool/ToolOutput.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -14,9 +16,9 @@ struct SyncAccount;
 
 // The commands of merivo-tool that sync the contacts with CardDAV servers
 // and bring deleted contacts back: account add|list|remove, sync, deleted,
-// undelete. Same conventions as MerivoTool: results on output, a failure is
-// one plain line on errors, exit status 0, 1 (failed) or 2 (wrong command
-// line).
+// undelete. Same conventions as MerivoTool, through the same ToolOutput:
+// results on output, a failure is one plain line on errors, exit status 0,
+// 1 (failed, also when output was lost) or 2 (wrong command line).
 class SyncTool
 {
     Q_DECLARE_TR_FUNCTIONS(SyncTool)
@@ -32,6 +34,7 @@ public:
     static QString optionsHelp();
 
 private:
+    int runCommand(const QStringList &arguments);
     int addAccount(const QString &url, const QString &user, const SyncAccount &settings, const QString &addressBook);
     int listAccounts();
     int removeAccount(const QString &which);
@@ -42,9 +45,10 @@ private:
 
     bool readPassword(const SyncAccount &account, QString &password);
     int fail(const QString &message, int status = 1);
-    void say(const QString &line);
+    // Each line of the text as a line of results.
+    void say(const QString &text);
 
     QIODevice &m_output;
-    QIODevice &m_errors;
+    ToolOutput m_lines;
     QString m_database;
 };

@@ -13,7 +13,6 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
 
@@ -24,41 +23,10 @@ QString timeStamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
 }
 
-bool isShownEscaped(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c < 0xA0) // C0 and C1 control characters, DEL
-        || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) // marks, separators, embeddings
-        || (c >= 0x2066 && c <= 0x2069);                              // isolates
-}
-
-// The text with every character that would move the cursor, change the
-// terminal's state or reorder what it shows written as an escape instead.
-QString escapedControls(const QString &text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (!isShownEscaped(u))
-            shown.append(c);
-        else if (u == '\n')
-            shown.append(QLatin1String("\\n"));
-        else if (u == '\r')
-            shown.append(QLatin1String("\\r"));
-        else if (u == '\t')
-            shown.append(QLatin1String("\\t"));
-        else if (u < 0x100)
-            shown.append(QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0')));
-        else
-            shown.append(QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0')));
-    }
-    return shown;
-}
-
 } // namespace
 
 MerivoTool::MerivoTool(QIODevice &output, QIODevice &errors, const QString &defaultDatabase)
-    : m_output(output), m_errors(errors), m_database(defaultDatabase)
+    : m_output(output), m_lines(output, errors), m_database(defaultDatabase)
 {
 }
 
@@ -112,7 +80,7 @@ QString MerivoTool::helpText() const
               "\n"
               "No command writes over the database, the files SQLite keeps beside it, or a\n"
               "copy in backups/, however the path is spelt.\n")
-        .arg(escapedControls(m_database), QFileInfo(m_database).completeBaseName(), QFileInfo(m_database).suffix(),
+        .arg(ToolOutput::escapedControls(m_database), QFileInfo(m_database).completeBaseName(), QFileInfo(m_database).suffix(),
              m_moreCommands, m_moreOptions);
 }
 
@@ -120,14 +88,6 @@ void MerivoTool::addToHelp(const QString &commands, const QString &options)
 {
     m_moreCommands += commands;
     m_moreOptions += options;
-}
-
-void MerivoTool::write(QIODevice &device, const QByteArray &bytes)
-{
-    if (device.write(bytes) != bytes.size() && &device == &m_output && !m_outputFailed) {
-        m_outputFailed = true;
-        m_outputError = device.errorString();
-    }
 }
 
 int MerivoTool::fail(const QString &message, int status)
@@ -139,27 +99,18 @@ int MerivoTool::fail(const QString &message, int status)
 void MerivoTool::say(const QStringList &lines)
 {
     for (const QString &line : lines)
-        write(m_output, (escapedControls(line) + QLatin1Char('\n')).toUtf8());
+        m_lines.say(line);
 }
 
 void MerivoTool::note(const QStringList &lines)
 {
     for (const QString &line : lines)
-        write(m_errors, (QStringLiteral("merivo-tool: ") + escapedControls(line) + QLatin1Char('\n')).toUtf8());
+        m_lines.note(line);
 }
 
 int MerivoTool::run(const QStringList &arguments)
 {
-    m_outputFailed = false;
-    const int status = runCommand(arguments);
-    // Standard output may be buffered: what could not be written shows now.
-    if (auto *file = qobject_cast<QFileDevice *>(&m_output); file && !file->flush() && !m_outputFailed) {
-        m_outputFailed = true;
-        m_outputError = file->errorString();
-    }
-    if (m_outputFailed && status == Success)
-        return fail(tr("Could not write to standard output: %1").arg(m_outputError));
-    return status;
+    return m_lines.finish(runCommand(arguments));
 }
 
 int MerivoTool::runCommand(const QStringList &arguments)
@@ -176,7 +127,7 @@ int MerivoTool::runCommand(const QStringList &arguments)
         return fail(tr("%1 See merivo-tool --help.").arg(parser.errorText()), Usage);
 
     if (parser.isSet(help)) {
-        write(m_output, helpText().toUtf8());
+        m_lines.write(helpText().toUtf8());
         return Success;
     }
     if (parser.isSet(version)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tool/ToolOutput.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -37,18 +39,13 @@ private:
     int check();
     int convertColumns();
 
-    // Messages and reports go out with control characters shown escaped:
-    // file names and the contents of files must not steer the terminal.
     int fail(const QString &message, int status = Failure);
     void say(const QStringList &lines);
     void note(const QStringList &lines);
-    void write(QIODevice &device, const QByteArray &bytes);
 
     QIODevice &m_output;
-    QIODevice &m_errors;
+    ToolOutput m_lines;
     QString m_database;
     QString m_moreCommands;
     QString m_moreOptions;
-    bool m_outputFailed = false;
-    QString m_outputError;
 };
