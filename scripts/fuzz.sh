@@ -2,7 +2,7 @@
 # Builds a fuzz target with clang's libFuzzer (and the sanitizers) and runs
 # it for a while, adding what it learns to build-fuzz/fuzz-corpus-<target>.
 #
-#   scripts/fuzz.sh [find|vcard|csv|cff] [seconds]     default: find, 600 seconds
+#   scripts/fuzz.sh [find|vcard|csv|cff|sync] [seconds]   default: find, 600 seconds
 #
 # Needs clang and its runtime (Debian: clang, libclang-rt-14-dev).
 set -euo pipefail
@@ -16,8 +16,8 @@ fi
 max_len=8192
 case $target in
   find) corpus=fuzz/corpus max_len=4096 ;;
-  vcard | csv | cff) corpus=fuzz/corpus-$target ;;
-  *) echo "unknown fuzz target $target: find, vcard, csv or cff" >&2; exit 2 ;;
+  vcard | csv | cff | sync) corpus=fuzz/corpus-$target ;;
+  *) echo "unknown fuzz target $target: find, vcard, csv, cff or sync" >&2; exit 2 ;;
 esac
 
 command -v clang++ >/dev/null || { echo "clang++ is not installed" >&2; exit 1; }
